@@ -1,0 +1,330 @@
+#include "main/tarvellmain.h"
+
+#include "main/baseurl.h"
+#include "main/browseraddress.h"
+#include "main/fixcode.h"
+#include "main/programicon.h"
+#include "main/programstate.h"
+#include "main/tagstripper.h"
+#include "main/textsearch.h"
+#include "platform/inet.h"
+#include "platform/messagebox.h"
+#include "platform/sourcebox.h"
+#include "scan/duplicateremoval.h"
+#include "scan/eventpump.h"
+#include "scan/linkresolution.h"
+#include "scan/referencescanner.h"
+#include "scan/trimspaces.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTime>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int TwipsPerPixel = FormLoader::TwipsPerPixel;
+
+// The clock the title animation waits on: seconds since midnight, single precision, so one
+// step lasts until the clock reading changes.
+double clockSeconds()
+{
+    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+}
+
+} // namespace
+
+TarvellMain::TarvellMain(QWidget* parent)
+    : FadedWindow(parent)
+{
+    m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
+    setWindowIcon(programIcon());
+    bindButtons();
+    if (urlbox())
+        urlbox()->installEventFilter(this);
+}
+
+TarvellMain::~TarvellMain() = default;
+
+void TarvellMain::bindButtons()
+{
+    const QList<QPair<QString, void (TarvellMain::*)()>> handlers = {
+        {"Lumet1", &TarvellMain::getHtmlSource}, {"Lumet2", &TarvellMain::findNext},
+        {"Lumet3", &TarvellMain::copyAll},       {"Lumet4", &TarvellMain::takeOutHtml},
+        {"Lumet5", &TarvellMain::openUrl},       {"Lumet7", &TarvellMain::replaceAll},
+        {"Lumet8", &TarvellMain::goTo},          {"Lumet9", &TarvellMain::about},
+    };
+    for (const auto& [name, handler] : handlers) {
+        auto method = handler;
+        button(name).onClick(this, [this, method] { (this->*method)(); });
+    }
+}
+
+void TarvellMain::load()
+{
+    fadeform();
+    Combo1()->addItem(QString());
+    centreOnScreen();
+    show();
+
+    if (!loadErrors().isEmpty())
+        MessageBox::show(this,
+                         QStringLiteral("Some controls of this window could not be created:\r") +
+                             loadErrors().join(QLatin1Char('\r')),
+                         MessageButtons::Ok, MessageIcon::Stop);
+
+    const QString title = QString::fromLatin1(Title);
+    QPointer<TarvellMain> self(this);
+    for (qsizetype k = title.size(); k >= 1; --k) {
+        setWindowTitle(title.mid(k - 1));
+        Timeout(1E-17);
+        if (!self)
+            return;
+    }
+}
+
+void TarvellMain::centreOnScreen()
+{
+    const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!display)
+        return;
+    const QRect screenArea = display->geometry();
+    const QSize outer = frameGeometry().size();
+    // In twips and single precision, as the layout is stored.
+    const float left = static_cast<float>(screenArea.width() * TwipsPerPixel) / 2 -
+                       static_cast<float>(outer.width() * TwipsPerPixel) / 2;
+    const float top = static_cast<float>(screenArea.height() * TwipsPerPixel) / 2 -
+                      static_cast<float>(outer.height() * TwipsPerPixel) / 2;
+    move(screenArea.left() + qRound(left / TwipsPerPixel),
+         screenArea.top() + qRound(top / TwipsPerPixel));
+}
+
+void TarvellMain::Timeout(double seconds)
+{
+    const double start = clockSeconds();
+    auto elapsed = [start] {
+        double now = clockSeconds();
+        // Past midnight the clock starts again from zero; count on from the day before.
+        if (now < start)
+            now += 24 * 60 * 60;
+        return now - start;
+    };
+    while (elapsed() < seconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool TarvellMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == urlbox() && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            getHtmlSource();
+            // Not swallowed: the address box still receives its Enter.
+            return false;
+        }
+    }
+    return FadedWindow::eventFilter(watched, event);
+}
+
+// ---- Page retrieval ----
+
+void TarvellMain::getHtmlSource()
+{
+    QPointer<TarvellMain> self(this);
+    HostedButton fetchButton = button(QStringLiteral("Lumet1"));
+    try {
+        if (fetchButton.caption() != QLatin1String(IdleCaption)) {
+            fetchButton.setEnabled(false);
+            Inet1()->cancel();
+            Program::BaseURL.clear();
+            fetchButton.setEnabled(true);
+            fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+            return;
+        }
+
+        fetchButton.setCaption(QString::fromLatin1(CancelCaption));
+        Text1()->setSourceText(QStringLiteral("Please wait..."));
+        Inet1()->prepare(0);
+        QString document = Inet1()->fetchText(urlbox()->text());
+        if (!self)
+            return;
+        FixCode(document);
+        Text1()->setSourceText(document);
+        const std::optional<QString> folder = folderAddress(urlbox()->text());
+        if (!folder)
+            throw std::runtime_error("the address names no folder");
+        Program::BaseURL = *folder;
+        Combo1()->clear();
+        LookForFiles();
+        if (!self)
+            return;
+        Program::PageURL = urlbox()->text();
+        fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+    } catch (...) {
+        // A window closed while its fetch waited has nobody left to tell.
+        if (!self || !self->isVisible())
+            return;
+        MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
+                         MessageIcon::Stop);
+        if (self)
+            fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+    }
+}
+
+void TarvellMain::LookForFiles()
+{
+    QPointer<TarvellMain> self(this);
+    const QString source = Text1()->sourceText();
+    QStringList entries;
+    if (!Program::PageURL.isEmpty())
+        entries << Program::PageURL;
+    EventPump pump;
+    entries += scanPageLinks(source, std::ref(pump));
+    if (!self)
+        return;
+    // Entries another handler put into the list while the scan let events run stay in front.
+    QStringList all;
+    all.reserve(Combo1()->count() + entries.size());
+    for (int i = 0; i < Combo1()->count(); ++i)
+        all << Combo1()->itemText(i);
+    all += entries;
+    all = withoutDuplicates(all);
+    Combo1()->clear();
+    Combo1()->addItems(all);
+    if (Combo1()->count() > 0)
+        Combo1()->setCurrentIndex(0);
+}
+
+void TarvellMain::goTo()
+{
+    if (Combo1()->currentIndex() < 0)
+        return;
+    const QString entry = trimSpaces(Combo1()->currentText());
+    if (entry.isEmpty())
+        return;
+    urlbox()->setText(resolveLink(entry, Program::BaseURL));
+    getHtmlSource();
+}
+
+// ---- Text tools ----
+
+void TarvellMain::findNext()
+{
+    const QString source = Text1()->sourceText();
+    const QString needle = FindBox()->text();
+    const std::optional<qsizetype> match =
+        findNextMatch(source, needle, Text1()->selectionStart(), Text1()->selectionLength());
+    if (match) {
+        Text1()->setSelection(*match, needle.size());
+        return;
+    }
+    QPointer<TarvellMain> self(this);
+    MessageBox::show(this, QStringLiteral("Finished searching text."), MessageButtons::Ok,
+                     MessageIcon::Question);
+    if (self)
+        Text1()->setSelection(0, 0);
+}
+
+void TarvellMain::replaceAll()
+{
+    QPointer<TarvellMain> self(this);
+    const MessageAnswer answer =
+        MessageBox::show(this, replaceConfirmationPrompt(FindBox()->text(), ReplaceBox()->text()),
+                         MessageButtons::YesNo, MessageIcon::None);
+    if (!self || answer == MessageAnswer::No)
+        return;
+    Text1()->setSourceText(
+        replaceAllOccurrences(Text1()->sourceText(), FindBox()->text(), ReplaceBox()->text()));
+}
+
+void TarvellMain::takeOutHtml()
+{
+    QPointer<TarvellMain> self(this);
+    EventPump pump;
+    const QString stripped = ::takeOutHtml(Text1()->sourceText(), std::ref(pump));
+    if (self)
+        Text1()->setSourceText(stripped);
+}
+
+void TarvellMain::copyAll()
+{
+    const QString text = Text1()->sourceText();
+    Text1()->setSelection(0, text.size());
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+}
+
+void TarvellMain::openUrl()
+{
+    const std::optional<QUrl> address = browserAddress(urlbox()->text());
+    if (address && QDesktopServices::openUrl(*address))
+        return;
+    MessageBox::show(this, QStringLiteral("There was an error in opening the default browser."),
+                     MessageButtons::Ok, MessageIcon::Stop);
+}
+
+QString TarvellMain::aboutText()
+{
+    const QChar cr(13);
+    const QChar tab(9);
+    const QChar quote(34);
+    return QStringLiteral("Program:") + tab + QStringLiteral("Tarvell 1.0") + cr +
+           QStringLiteral("Author: ") + tab + QStringLiteral("Orvane (Robin Ashdale)") + cr +
+           QStringLiteral("Written:") + tab + QStringLiteral("10.12.99") + cr + cr +
+           QStringLiteral("Read the ") + quote + QStringLiteral("Read Me") + quote +
+           QStringLiteral(" file that came with this program for more information.") + cr +
+           QStringLiteral("Also not that this program is not perfect. It's still very new. If you "
+                          "get an error please e-mail me at ") +
+           quote + QStringLiteral("robin.ashdale@example.org") + quote +
+           QStringLiteral(" telling me what happened.");
+}
+
+void TarvellMain::about()
+{
+    MessageBox::show(this, aboutText(), MessageButtons::Ok, MessageIcon::Question);
+}
+
+// ---- Controls ----
+
+QComboBox* TarvellMain::Combo1() const
+{
+    return m_form.get<QComboBox>(QStringLiteral("Combo1"));
+}
+
+QLineEdit* TarvellMain::ReplaceBox() const
+{
+    return m_form.get<QLineEdit>(QStringLiteral("ReplaceBox"));
+}
+
+QLineEdit* TarvellMain::FindBox() const
+{
+    return m_form.get<QLineEdit>(QStringLiteral("FindBox"));
+}
+
+SourceBox* TarvellMain::Text1() const
+{
+    return m_form.get<SourceBox>(QStringLiteral("Text1"));
+}
+
+QLineEdit* TarvellMain::urlbox() const
+{
+    return m_form.get<QLineEdit>(QStringLiteral("urlbox"));
+}
+
+Inet* TarvellMain::Inet1() const
+{
+    return m_form.inet(QStringLiteral("Inet1"));
+}
+
+HostedButton TarvellMain::button(const QString& name) const
+{
+    return m_form.button(name);
+}

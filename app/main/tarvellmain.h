@@ -1,0 +1,66 @@
+#pragma once
+// The main window: the address box, the source box, the link list and nine buttons.
+// Its handlers read and write the controls directly and in the order the commands describe;
+// the logic they call (line ends, folder address, scanners, text tools) has no widgets.
+
+#include "main/fadedwindow.h"
+#include "platform/formloader.h"
+#include "platform/hostedbutton.h"
+
+#include <QPointer>
+
+class QComboBox;
+class QLineEdit;
+class SourceBox;
+class Inet;
+
+class TarvellMain : public FadedWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* Title = "Tarvell 1.0 by Orvane";
+    static constexpr const char* IdleCaption = "Get HTML Source";
+    static constexpr const char* CancelCaption = "Cancel";
+
+    explicit TarvellMain(QWidget* parent = nullptr);
+    ~TarvellMain() override;
+
+    // Fade, link list, centring, showing and the animated title; the program's start.
+    void load();
+
+    // Waits the given seconds while the window's events keep flowing.
+    void Timeout(double seconds);
+
+    // Button handlers; a click on a button runs them, and so may other handlers and tests.
+    void getHtmlSource();    // Lumet1: fetch, or cancel the running fetch
+    void findNext();         // Lumet2
+    void copyAll();          // Lumet3
+    void takeOutHtml();      // Lumet4
+    void openUrl();          // Lumet5
+    void replaceAll();       // Lumet7
+    void goTo();             // Lumet8
+    void about();            // Lumet9
+
+    // Refills the link list from the source box: the page before, then the page's links.
+    void LookForFiles();
+
+    // The controls, for the handlers above and for tests.
+    QComboBox* Combo1() const;
+    QLineEdit* ReplaceBox() const;
+    QLineEdit* FindBox() const;
+    SourceBox* Text1() const;
+    QLineEdit* urlbox() const;
+    Inet* Inet1() const;
+    HostedButton button(const QString& name) const;
+    const QStringList& loadErrors() const { return m_form.errors(); }
+
+    static QString aboutText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void bindButtons();
+    void centreOnScreen();
+
+    Form m_form;
+};

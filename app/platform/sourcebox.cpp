@@ -1,0 +1,112 @@
+#include "platform/sourcebox.h"
+
+#include <QFont>
+
+namespace {
+
+// How many UTF-8 bytes one UTF-16 unit becomes when the text is handed to the editor:
+// a surrogate pair makes four bytes (two per unit); a lone surrogate is stored as U+FFFD.
+int utf8Width(const QString& text, qsizetype i)
+{
+    const char16_t unit = text.at(i).unicode();
+    if (unit < 0x80)
+        return 1;
+    if (unit < 0x800)
+        return 2;
+    if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text.at(i + 1).unicode()))
+        return 2;
+    if (QChar::isLowSurrogate(unit) && i > 0 && QChar::isHighSurrogate(text.at(i - 1).unicode()))
+        return 2;
+    return 3;
+}
+
+} // namespace
+
+SourceBox::SourceBox(QWidget* parent)
+    : QsciScintilla(parent)
+{
+    setUtf8(true);
+    setWrapMode(QsciScintilla::WrapNone);
+    setEolMode(QsciScintilla::EolWindows);
+    setMarginWidth(0, 0);
+    setMarginWidth(1, 0);
+    setMarginWidth(2, 0);
+    setFrameShape(QFrame::StyledPanel);
+    SendScintilla(SCI_SETHSCROLLBAR, 1);
+    SendScintilla(SCI_SETVSCROLLBAR, 1);
+    // The scroll width follows the longest line seen, so a page that is one long line
+    // scrolls to its end.
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
+    setSelectionBackgroundColor(palette().color(QPalette::Active, QPalette::Highlight));
+    setSelectionForegroundColor(palette().color(QPalette::Active, QPalette::HighlightedText));
+}
+
+QString SourceBox::sourceText() const
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length <= 0)
+        return {};
+    const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QString::fromUtf8(bytes, length);
+}
+
+void SourceBox::setSourceText(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    // A new page is not an edit the user could want to undo, and collecting it would double
+    // the memory a big page takes.
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+    SendScintilla(SCI_CLEARALL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SendScintilla(SCI_GOTOPOS, 0UL);
+}
+
+qsizetype SourceBox::textLength() const
+{
+    return sourceText().size();
+}
+
+qsizetype SourceBox::selectionStart() const
+{
+    const QString text = sourceText();
+    return unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
+}
+
+qsizetype SourceBox::selectionLength() const
+{
+    const QString text = sourceText();
+    return unitIndex(text, SendScintilla(SCI_GETSELECTIONEND)) -
+           unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
+}
+
+void SourceBox::setSelection(qsizetype start, qsizetype length)
+{
+    const QString text = sourceText();
+    start = std::clamp<qsizetype>(start, 0, text.size());
+    length = std::clamp<qsizetype>(length, 0, text.size() - start);
+    const long from = byteOffset(text, start);
+    const long to = byteOffset(text, start + length);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(from), to);
+}
+
+long SourceBox::byteOffset(const QString& text, qsizetype index) const
+{
+    long bytes = 0;
+    for (qsizetype i = 0; i < index && i < text.size(); ++i)
+        bytes += utf8Width(text, i);
+    return bytes;
+}
+
+qsizetype SourceBox::unitIndex(const QString& text, long byteOffset) const
+{
+    long bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size() && bytes < byteOffset) {
+        bytes += utf8Width(text, i);
+        ++i;
+    }
+    return i;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The multi-line source box: keeps its text exactly as set (CR, LF, CR CR LF and NUL
+// characters all survive), scrolls both ways without wrapping, and keeps its selection
+// highlighted while another control has the focus. Positions are in UTF-16 units, like the
+// rest of the program's text handling; the editor underneath counts UTF-8 bytes.
+
+#include <Qsci/qsciscintilla.h>
+
+class SourceBox : public QsciScintilla {
+    Q_OBJECT
+public:
+    explicit SourceBox(QWidget* parent = nullptr);
+
+    QString sourceText() const;
+    void setSourceText(const QString& text);
+    qsizetype textLength() const;
+
+    qsizetype selectionStart() const;
+    qsizetype selectionLength() const;
+    // Selects length units from start; the caret ends at the end of the selection.
+    void setSelection(qsizetype start, qsizetype length);
+
+private:
+    long byteOffset(const QString& text, qsizetype index) const;
+    qsizetype unitIndex(const QString& text, long byteOffset) const;
+};

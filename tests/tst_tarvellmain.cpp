@@ -1,0 +1,536 @@
+// The main window: its layout, its start, fetching a page, the link list and GoTo, and what
+// every failure leaves on screen. Pages come from a server on 127.0.0.1.
+
+#include "main/programstate.h"
+#include "main/tarvellmain.h"
+#include "platform/inet.h"
+#include "platform/sourcebox.h"
+#include "support/controlregistration.h"
+#include "support/messagerecorder.h"
+#include "support/testhttpserver.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const char* const Idle = "Get HTML Source";
+
+QStringList comboEntries(const QComboBox* combo)
+{
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries << combo->itemText(i);
+    return entries;
+}
+
+TestHttpServer::Response page(const QByteArray& body, int status = 200)
+{
+    TestHttpServer::Response r;
+    r.status = status;
+    r.reason = status == 200 ? "OK" : "Error";
+    r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+    r.body = body;
+    return r;
+}
+
+} // namespace
+
+class TestTarvellMain : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layoutOfEveryControl_data();
+    void layoutOfEveryControl();
+    void windowAfterStart();
+    void titleGrowsFromTheRight();
+    void tabOrder();
+    void fadeIsPaintedIntoTheBackground();
+
+    void fetchShowsSourceWithFixedLineEnds();
+    void fetchFillsLinkListAndFolderAddress();
+    void previousPageLeadsTheNextList();
+    void emptyDocumentStillRefillsTheList();
+    void enterFetchesOtherKeysDoNot();
+    void secondClickCancelsTheFetch();
+    void enterCancelsTheFetch();
+    void cancelDuringTheScan();
+    void failuresKeepThePreviousPage_data();
+    void failuresKeepThePreviousPage();
+    void addressWithoutFolderShowsDocumentThenError();
+    void hostileDocumentsAreShown_data();
+    void hostileDocumentsAreShown();
+    void rapidClicksDuringFetchAndScan();
+    void closingTheWindowWhileFetching();
+
+    void goToResolvesAndFetches_data();
+    void goToResolvesAndFetches();
+    void goToWithNothingToGoTo();
+
+private:
+    void fetch(const QString& address);
+    std::unique_ptr<TarvellMain> m_window;
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<MessageRecorder> m_boxes;
+};
+
+void TestTarvellMain::initTestCase()
+{
+    QString error;
+    QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
+}
+
+void TestTarvellMain::init()
+{
+    Program::reset();
+    m_boxes = std::make_unique<MessageRecorder>();
+    m_server = std::make_unique<TestHttpServer>();
+    m_window = std::make_unique<TarvellMain>();
+    QVERIFY2(m_window->loadErrors().isEmpty(), qPrintable(m_window->loadErrors().join('\n')));
+    m_window->load();
+    m_window->Inet1()->setStallTimeout(2000);
+}
+
+void TestTarvellMain::cleanup()
+{
+    m_window.reset();
+    m_server.reset();
+    m_boxes.reset();
+}
+
+void TestTarvellMain::fetch(const QString& address)
+{
+    m_window->urlbox()->setText(address);
+    m_window->button("Lumet1").click();
+}
+
+void TestTarvellMain::layoutOfEveryControl_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("link list") << "Combo1" << QRect(3120, 3540, 2895, 330) << "";
+    QTest::newRow("replace box") << "ReplaceBox" << QRect(4620, 3240, 1395, 255)
+                                 << "Replace with...";
+    QTest::newRow("find box") << "FindBox" << QRect(4620, 2880, 1395, 255) << "Find What?";
+    QTest::newRow("source box") << "Text1" << QRect(120, 480, 5895, 2295)
+                                << "HTML Appears Here\r\n";
+    QTest::newRow("address box") << "urlbox" << QRect(1680, 120, 4335, 255)
+                                 << "http://www.example.com/";
+    QTest::newRow("fetch") << "Lumet1" << QRect(120, 120, 1455, 255) << "Get HTML Source";
+    QTest::newRow("copy") << "Lumet3" << QRect(120, 2880, 1395, 255) << "Copy All";
+    QTest::newRow("strip") << "Lumet4" << QRect(1620, 2880, 1395, 255) << "Take out HTML";
+    QTest::newRow("find") << "Lumet2" << QRect(3120, 2880, 1395, 255) << "Find Next";
+    QTest::newRow("open") << "Lumet5" << QRect(120, 3240, 1395, 255) << "Open URL";
+    QTest::newRow("files") << "Lumet6" << QRect(1620, 3240, 1395, 255) << "Find Files";
+    QTest::newRow("replace") << "Lumet7" << QRect(3120, 3240, 1395, 255) << "Replace All";
+    QTest::newRow("go to") << "Lumet8" << QRect(1620, 3600, 1395, 255) << "GoTo:";
+    QTest::newRow("about") << "Lumet9" << QRect(120, 3600, 1395, 255) << "About";
+}
+
+void TestTarvellMain::layoutOfEveryControl()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    QFETCH(QString, text);
+
+    QWidget* control = m_window->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15,
+                                        twips.height() / 15));
+    if (name.startsWith("Lumet")) {
+        QCOMPARE(m_window->button(name).caption(), text);
+        QCOMPARE(control->property("ForeColor").toUInt(), 0xFFFFFFu);
+        QCOMPARE(control->property("BackColor").toUInt(), 0u);
+        QVERIFY(m_window->button(name).isEnabled());
+    } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        QCOMPARE(box->text(), text);
+    } else if (auto* source = qobject_cast<SourceBox*>(control)) {
+        QCOMPARE(source->sourceText(), text);
+    }
+    const QFont font = control->font();
+    QCOMPARE(font.family(), QString("Arial"));
+    QCOMPARE(font.pointSizeF(), 8.25);
+    QCOMPARE(font.weight(), QFont::Normal);
+    QVERIFY(!font.italic() && !font.underline() && !font.strikeOut());
+}
+
+void TestTarvellMain::windowAfterStart()
+{
+    QCOMPARE(m_window->windowTitle(), QString("Tarvell 1.0 by Orvane"));
+    QCOMPARE(m_window->size(), QSize(6120 / 15, 3960 / 15));
+    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+    QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{QString()});
+    QVERIFY(Program::BaseURL.isEmpty());
+    QVERIFY(Program::PageURL.isEmpty());
+
+    const QRect screen = m_window->screen()->geometry();
+    const QPoint centre = m_window->frameGeometry().center();
+    QVERIFY2(qAbs(centre.x() - screen.center().x()) <= 2 &&
+                 qAbs(centre.y() - screen.center().y()) <= 2,
+             "the window is centred on the screen");
+}
+
+void TestTarvellMain::titleGrowsFromTheRight()
+{
+    TarvellMain window;
+    QStringList titles;
+    connect(&window, &QWidget::windowTitleChanged, this,
+            [&titles](const QString& title) { titles << title; });
+    window.load();
+
+    const QString title = "Tarvell 1.0 by Orvane";
+    QStringList expected;
+    for (qsizetype k = title.size(); k >= 1; --k)
+        expected << title.mid(k - 1);
+    QCOMPARE(titles, expected);
+}
+
+void TestTarvellMain::tabOrder()
+{
+    const QStringList expected = {"Lumet1", "urlbox", "Text1",  "Lumet3",     "Lumet4",
+                                  "Lumet2", "FindBox", "Lumet5", "Lumet6",    "ReplaceBox",
+                                  "Lumet7", "Lumet8", "Combo1", "Lumet9"};
+    QWidget* w = m_window->findChild<QWidget*>("Lumet1");
+    QStringList order;
+    for (int i = 0; i < expected.size(); ++i) {
+        order << w->objectName();
+        w = w->nextInFocusChain();
+        // Scroll bars and inner parts of a control are not stops of their own.
+        while (w->objectName().isEmpty() || !expected.contains(w->objectName()))
+            w = w->nextInFocusChain();
+    }
+    QCOMPARE(order, expected);
+}
+
+void TestTarvellMain::fadeIsPaintedIntoTheBackground()
+{
+    const QImage background = m_window->background().toImage();
+    QVERIFY(!background.isNull());
+    // The first band is mid grey, the last almost the dark blue it heads for.
+    QCOMPARE(QColor(background.pixel(1, 100)), QColor(128, 128, 128));
+    QCOMPARE(QColor(background.pixel(404, 100)), QColor(1, 1, 41));
+}
+
+void TestTarvellMain::fetchShowsSourceWithFixedLineEnds()
+{
+    m_server->setResponse("/dir/page.html", page("a\nb\r\nc"));
+    fetch(m_server->url("/dir/page.html"));
+    QCOMPARE(m_window->Text1()->sourceText(), QString("a\r\nb\r\r\nc"));
+    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QVERIFY(m_boxes->messages.isEmpty());
+}
+
+void TestTarvellMain::fetchFillsLinkListAndFolderAddress()
+{
+    m_server->setResponse("/dir/page.html",
+                          page("<a href=\"one.htm\">1</a><a href=\"two.html\">2</a>"
+                               "<a href=\"one.htm\">again</a><script src=\"s.js\"></script>"));
+    fetch(m_server->url("/dir/page.html"));
+    QCOMPARE(Program::BaseURL, m_server->url("/dir/"));
+    QCOMPARE(Program::PageURL, m_server->url("/dir/page.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()), (QStringList{"one.htm", "two.html", "s.js"}));
+    QCOMPARE(m_window->Combo1()->currentIndex(), 0);
+}
+
+void TestTarvellMain::previousPageLeadsTheNextList()
+{
+    m_server->setResponse("/a.html", page("<a href=\"b.html\">b</a>"));
+    m_server->setResponse("/b.html", page("<a href=\"a.html\">a</a><a href=\"c.htm\">c</a>"));
+    fetch(m_server->url("/a.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"b.html"});
+    fetch(m_server->url("/b.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()),
+             (QStringList{m_server->url("/a.html"), "c.htm", "a.html"}));
+    QCOMPARE(Program::PageURL, m_server->url("/b.html"));
+}
+
+void TestTarvellMain::emptyDocumentStillRefillsTheList()
+{
+    m_server->setResponse("/first.html", page("<a href=\"x.htm\">x</a>"));
+    m_server->setResponse("/empty.html", page(""));
+    fetch(m_server->url("/first.html"));
+    fetch(m_server->url("/empty.html"));
+    QCOMPARE(m_window->Text1()->sourceText(), QString());
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{m_server->url("/first.html")});
+}
+
+void TestTarvellMain::enterFetchesOtherKeysDoNot()
+{
+    m_server->setResponse("/p.html", page("hello"));
+    m_window->urlbox()->setText(m_server->url("/p.html"));
+    m_window->urlbox()->setFocus();
+    QTest::keyClicks(m_window->urlbox(), "x");
+    QTest::keyClick(m_window->urlbox(), Qt::Key_Backspace);
+    QTest::keyClick(m_window->urlbox(), Qt::Key_Tab);
+    QCOMPARE(m_server->requestCount("/p.html"), 0);
+    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+
+    QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
+    QCOMPARE(m_server->requestCount("/p.html"), 1);
+    QCOMPARE(m_window->Text1()->sourceText(), QString("hello"));
+}
+
+void TestTarvellMain::secondClickCancelsTheFetch()
+{
+    m_server->setResponse("/ok.html", page("<a href=\"k.htm\">k</a>"));
+    fetch(m_server->url("/ok.html"));
+    TestHttpServer::Response slow = page("never complete");
+    slow.stall = true;
+    m_server->setResponse("/slow.html", slow);
+
+    HostedButton fetchButton = m_window->button("Lumet1");
+    QList<bool> enabledDuringCancel;
+    QTimer::singleShot(100, this, [&] {
+        QCOMPARE(fetchButton.caption(), QString("Cancel"));
+        QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
+        fetchButton.click();
+    });
+    fetch(m_server->url("/slow.html"));
+
+    QCOMPARE(fetchButton.caption(), QString(Idle));
+    QVERIFY(fetchButton.isEnabled());
+    QVERIFY(Program::BaseURL.isEmpty());
+    QCOMPARE(Program::PageURL, m_server->url("/ok.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"k.htm"});
+    // The cancelled transfer ends as a failure.
+    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
+    QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
+}
+
+void TestTarvellMain::enterCancelsTheFetch()
+{
+    TestHttpServer::Response slow = page("x");
+    slow.stall = true;
+    m_server->setResponse("/slow.html", slow);
+    QTimer::singleShot(100, this, [&] {
+        QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
+    });
+    fetch(m_server->url("/slow.html"));
+    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QVERIFY(Program::BaseURL.isEmpty());
+    QCOMPARE(m_server->requestCount("/slow.html"), 1);
+}
+
+void TestTarvellMain::cancelDuringTheScan()
+{
+    // Enough links that the scan lets events run many times.
+    QByteArray body;
+    for (int i = 0; i < 200000; ++i)
+        body += "<a href=\"p" + QByteArray::number(i) + ".htm\">x</a>\n";
+    m_server->setResponse("/big/index.html", page(body));
+
+    HostedButton fetchButton = m_window->button("Lumet1");
+    bool cancelledDuringScan = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!cancelledDuringScan && fetchButton.caption() == "Cancel" &&
+            m_window->Text1()->textLength() > 100) {
+            cancelledDuringScan = true;
+            fetchButton.click();
+        }
+    });
+    poll.start(1);
+    fetch(m_server->url("/big/index.html"));
+    poll.stop();
+
+    QVERIFY(cancelledDuringScan);
+    QVERIFY(Program::BaseURL.isEmpty());
+    QCOMPARE(Program::PageURL, m_server->url("/big/index.html"));
+    QCOMPARE(fetchButton.caption(), QString(Idle));
+    QCOMPARE(m_window->Combo1()->count(), 200000);
+    QVERIFY(m_boxes->messages.isEmpty());
+}
+
+void TestTarvellMain::failuresKeepThePreviousPage_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("kind");
+    enum { NotFound, ServerError, Refused, Stall, Dropped, RedirectLoop, BadScheme };
+    QTest::newRow("404") << "/missing.html" << int(NotFound);
+    QTest::newRow("500") << "/broken.html" << int(ServerError);
+    QTest::newRow("connection refused") << "" << int(Refused);
+    QTest::newRow("stalled server") << "/stall.html" << int(Stall);
+    QTest::newRow("dropped connection") << "/drop.html" << int(Dropped);
+    QTest::newRow("redirect loop") << "/loop.html" << int(RedirectLoop);
+    QTest::newRow("not a web address") << "" << int(BadScheme);
+}
+
+void TestTarvellMain::failuresKeepThePreviousPage()
+{
+    QFETCH(QString, path);
+    QFETCH(int, kind);
+
+    m_server->setResponse("/good/page.html", page("<a href=\"x.htm\">x</a>"));
+    fetch(m_server->url("/good/page.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
+
+    m_server->setResponse("/broken.html", page("oops", 500));
+    TestHttpServer::Response stall = page("");
+    stall.stall = true;
+    m_server->setResponse("/stall.html", stall);
+    TestHttpServer::Response drop = page(QByteArray(5000, 'x'));
+    drop.dropAfterHeaders = true;
+    m_server->setResponse("/drop.html", drop);
+    m_server->setRedirect("/loop.html", "/loop2.html");
+    m_server->setRedirect("/loop2.html", "/loop.html");
+
+    QString address = m_server->url(path);
+    if (kind == 2)
+        address = QString("http://127.0.0.1:%1/x.html").arg(TestHttpServer::closedPort());
+    if (kind == 6)
+        address = "file:///etc/passwd";
+    fetch(address);
+
+    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
+    QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Stop);
+    QCOMPARE(m_boxes->messages.first().title, QString("Orvane"));
+    QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
+    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(Program::BaseURL, m_server->url("/good/"));
+    QCOMPARE(Program::PageURL, m_server->url("/good/page.html"));
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
+}
+
+void TestTarvellMain::addressWithoutFolderShowsDocumentThenError()
+{
+    m_server->setResponse("/", page("<a href=\"r.htm\">root</a>"));
+    const QString noSlash = QString("127.0.0.1:%1").arg(m_server->port());
+    fetch(noSlash);
+    QCOMPARE(m_window->Text1()->sourceText(), QString("<a href=\"r.htm\">root</a>"));
+    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
+    QVERIFY(Program::BaseURL.isEmpty());
+    QVERIFY(Program::PageURL.isEmpty());
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{QString()});
+    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+}
+
+void TestTarvellMain::hostileDocumentsAreShown_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("NUL bytes kept") << QByteArray("a\0b\nc", 5) << QByteArray("text/html")
+                                    << QString::fromUtf16(u"a\u0000b\r\nc", 6);
+    QTest::newRow("invalid UTF-8 read as Windows-1252")
+        << QByteArray("caf\xe9 \x80") << QByteArray("text/html") << QString::fromUtf8("café €");
+    QTest::newRow("one long line") << QByteArray(1 << 20, 'x') << QByteArray("text/html")
+                                   << QString(1 << 20, 'x');
+}
+
+void TestTarvellMain::hostileDocumentsAreShown()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, shown);
+    TestHttpServer::Response r;
+    r.headers = {{"Content-Type", contentType}};
+    r.body = body;
+    m_server->setResponse("/h/x.html", r);
+    fetch(m_server->url("/h/x.html"));
+    QVERIFY(m_boxes->messages.isEmpty());
+    QCOMPARE(m_window->Text1()->sourceText(), shown);
+}
+
+void TestTarvellMain::rapidClicksDuringFetchAndScan()
+{
+    QByteArray body;
+    for (int i = 0; i < 50000; ++i)
+        body += "<a href=\"q" + QByteArray::number(i) + ".htm\">x</a>";
+    TestHttpServer::Response r = page(body);
+    r.dripChunk = 64 * 1024;
+    r.dripIntervalMs = 5;
+    m_server->setResponse("/r/index.html", r);
+
+    int presses = 0;
+    QTimer hammer;
+    connect(&hammer, &QTimer::timeout, this, [&] {
+        ++presses;
+        if (presses % 2)
+            m_window->button("Lumet1").click();
+        else
+            QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
+    });
+    hammer.start(3);
+    fetch(m_server->url("/r/index.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(presses > 40, 10000);
+    hammer.stop();
+    // Let the last started fetch, if any, end.
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->button("Lumet1").caption(), QString(Idle), 20000);
+    QVERIFY(m_window->isVisible());
+}
+
+void TestTarvellMain::closingTheWindowWhileFetching()
+{
+    TestHttpServer::Response slow = page("x");
+    slow.stall = true;
+    m_server->setResponse("/slow.html", slow);
+    QTimer::singleShot(100, this, [&] { m_window->close(); });
+    fetch(m_server->url("/slow.html"));
+    QVERIFY(m_boxes->messages.isEmpty());
+    QTimer::singleShot(0, this, [&] { m_window.reset(); });
+    QTRY_VERIFY(!m_window);
+}
+
+void TestTarvellMain::goToResolvesAndFetches_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("expectedPath");
+    QTest::newRow("relative entry") << "sub/next.htm" << "/site/sub/next.htm";
+    QTest::newRow("leading slash stays in the folder") << "/images/a.htm"
+                                                       << "/site/images/a.htm";
+    QTest::newRow("three dots dropped") << "...x.htm" << "/site/x.htm";
+    QTest::newRow("spaces around the entry") << "  y.htm  " << "/site/y.htm";
+}
+
+void TestTarvellMain::goToResolvesAndFetches()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, expectedPath);
+    m_server->setResponse("/site/index.html", page("start"));
+    m_server->setResponse(expectedPath, page("arrived"));
+    fetch(m_server->url("/site/index.html"));
+
+    m_window->Combo1()->addItem(entry);
+    m_window->Combo1()->setCurrentIndex(m_window->Combo1()->count() - 1);
+    m_window->button("Lumet8").click();
+    QCOMPARE(m_window->urlbox()->text(), m_server->url(expectedPath));
+    QCOMPARE(m_window->Text1()->sourceText(), QString("arrived"));
+    // The page before the jump leads the new list, so GoTo goes back.
+    QCOMPARE(m_window->Combo1()->itemText(0), m_server->url("/site/index.html"));
+}
+
+void TestTarvellMain::goToWithNothingToGoTo()
+{
+    // Before the first load the list holds one empty entry.
+    const QString before = m_window->urlbox()->text();
+    m_window->button("Lumet8").click();
+    QCOMPARE(m_window->urlbox()->text(), before);
+
+    m_window->Combo1()->addItem("   ");
+    m_window->Combo1()->setCurrentIndex(1);
+    m_window->button("Lumet8").click();
+    m_window->Combo1()->setCurrentIndex(-1);
+    m_window->button("Lumet8").click();
+    QCOMPARE(m_window->urlbox()->text(), before);
+    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QVERIFY(m_boxes->messages.isEmpty());
+}
+
+QTEST_MAIN(TestTarvellMain)
+#include "tst_tarvellmain.moc"

@@ -1,0 +1,279 @@
+// The main window's text tools as a user drives them: Find Next, Replace All, Take out HTML,
+// Copy All, Open URL and About, each through its button.
+
+#include "main/browseraddress.h"
+#include "main/tarvellmain.h"
+#include "platform/sourcebox.h"
+#include "support/controlregistration.h"
+#include "support/messagerecorder.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+// Receives what "Open URL" hands to the desktop instead of a real browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+class TestTextTools : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void findNextStepsThroughOverlappingMatches();
+    void findNextIgnoresCaseAndStartsOverAfterTheEnd();
+    void findNextOnEmptySource();
+    void findNextSkipsAHandMadeSelection();
+    void replaceAllAsksFirst();
+    void replaceAllAnsweredNoChangesNothing();
+    void replaceAllWithTheInitialTexts();
+    void takeOutHtmlStripsAndKeepsTheWindowResponsive();
+    void copyAllSelectsAndCopiesEverything_data();
+    void copyAllSelectsAndCopiesEverything();
+    void openUrlHandsOverOnlyWebAddresses_data();
+    void openUrlHandsOverOnlyWebAddresses();
+    void aboutTextCharacterForCharacter();
+
+private:
+    void setSource(const QString& text);
+    std::unique_ptr<TarvellMain> m_window;
+    std::unique_ptr<MessageRecorder> m_boxes;
+};
+
+void TestTextTools::initTestCase()
+{
+    QString error;
+    QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
+}
+
+void TestTextTools::init()
+{
+    m_boxes = std::make_unique<MessageRecorder>();
+    m_window = std::make_unique<TarvellMain>();
+    m_window->load();
+}
+
+void TestTextTools::cleanup()
+{
+    m_window.reset();
+    m_boxes.reset();
+}
+
+void TestTextTools::setSource(const QString& text)
+{
+    m_window->Text1()->setSourceText(text);
+    m_window->Text1()->setSelection(0, 0);
+}
+
+void TestTextTools::findNextStepsThroughOverlappingMatches()
+{
+    setSource("aaaa");
+    m_window->FindBox()->setText("aa");
+    HostedButton findNext = m_window->button("Lumet2");
+    for (int expected : {0, 1, 2}) {
+        findNext.click();
+        QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(expected));
+        QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(2));
+    }
+    QVERIFY(m_boxes->messages.isEmpty());
+    findNext.click();
+    QCOMPARE(m_boxes->texts(), QStringList{"Finished searching text."});
+    QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Question);
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(0));
+}
+
+void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd()
+{
+    setSource("<IMG src=a><img src=b>\r\n<Img>");
+    m_window->FindBox()->setText("img");
+    HostedButton findNext = m_window->button("Lumet2");
+    findNext.click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
+    findNext.click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(12));
+    findNext.click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(25));
+    QCOMPARE(m_window->Text1()->selectedText(), QString("Img"));
+    findNext.click();
+    QCOMPARE(m_boxes->messages.size(), 1);
+    findNext.click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
+}
+
+void TestTextTools::findNextOnEmptySource()
+{
+    setSource("");
+    m_window->FindBox()->setText("x");
+    m_window->button("Lumet2").click();
+    QCOMPARE(m_boxes->texts(), QStringList{"Finished searching text."});
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
+}
+
+void TestTextTools::findNextSkipsAHandMadeSelection()
+{
+    setSource("ab ab ab");
+    m_window->FindBox()->setText("ab");
+    m_window->Text1()->setSelection(3, 4);
+    m_window->button("Lumet2").click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(6));
+    // A caret at the very end finds nothing more.
+    m_window->Text1()->setSelection(8, 0);
+    m_window->button("Lumet2").click();
+    QCOMPARE(m_boxes->messages.size(), 1);
+}
+
+void TestTextTools::replaceAllAsksFirst()
+{
+    setSource("img IMG img");
+    m_window->FindBox()->setText("img");
+    m_window->ReplaceBox()->setText(" pic ");
+    m_window->button("Lumet7").click();
+    QCOMPARE(m_boxes->messages.size(), 1);
+    const MessageRequest& ask = m_boxes->messages.first();
+    QCOMPARE(ask.text, QString("Are you sure you want to replace all the \"img\"'s with \" pic \"'s?"));
+    QCOMPARE(ask.buttons, MessageButtons::YesNo);
+    QCOMPARE(ask.icon, MessageIcon::None);
+    QCOMPARE(ask.title, QString("Orvane"));
+    QCOMPARE(m_window->Text1()->sourceText(), QString(" pic  IMG  pic "));
+}
+
+void TestTextTools::replaceAllAnsweredNoChangesNothing()
+{
+    setSource("aaa");
+    m_window->Text1()->setSelection(1, 1);
+    m_window->FindBox()->setText("aa");
+    m_window->ReplaceBox()->setText("b");
+    m_boxes->answers.enqueue(MessageAnswer::No);
+    m_window->button("Lumet7").click();
+    QCOMPARE(m_window->Text1()->sourceText(), QString("aaa"));
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(1));
+
+    m_window->button("Lumet7").click();
+    QCOMPARE(m_window->Text1()->sourceText(), QString("ba"));
+}
+
+void TestTextTools::replaceAllWithTheInitialTexts()
+{
+    setSource("Find What? and Find What?");
+    m_window->button("Lumet7").click();
+    QCOMPARE(m_boxes->texts().first(),
+             QString("Are you sure you want to replace all the \"Find What?\"'s with "
+                     "\"Replace with...\"'s?"));
+    QCOMPARE(m_window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
+}
+
+void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive()
+{
+    QString page;
+    for (int i = 0; i < 200000; ++i)
+        page += QStringLiteral("<p class=x>word</p>\r\n");
+    setSource(page);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(0);
+    m_window->button("Lumet4").click();
+    ticker.stop();
+    QCOMPARE(m_window->Text1()->sourceText().left(12), QString("word\r\nword\r\n"));
+    QCOMPARE(m_window->Text1()->sourceText().size(), qsizetype(200000 * 6));
+    QVERIFY2(ticks > 0, "events ran while the mark-up was cut");
+}
+
+void TestTextTools::copyAllSelectsAndCopiesEverything_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("line breaks included") << QString("one\r\ntwo\r\r\nthree\n");
+    QTest::newRow("empty text") << QString();
+}
+
+void TestTextTools::copyAllSelectsAndCopiesEverything()
+{
+    QFETCH(QString, text);
+    QGuiApplication::clipboard()->setText("something before");
+    setSource(text);
+    m_window->button("Lumet3").click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(text.size()));
+    QVERIFY(m_boxes->messages.isEmpty());
+}
+
+void TestTextTools::openUrlHandsOverOnlyWebAddresses_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("http address") << "http://www.example.com/a.html"
+                                  << "http://www.example.com/a.html";
+    QTest::newRow("https address") << "https://example.org/" << "https://example.org/";
+    QTest::newRow("no scheme is taken as http") << "www.example.com/x" << "http://www.example.com/x";
+    QTest::newRow("host with port") << "localhost:8080/p" << "http://localhost:8080/p";
+    QTest::newRow("empty address") << "" << "";
+    QTest::newRow("file address") << "file:///etc/passwd" << "";
+    QTest::newRow("local path") << "/usr/bin/xterm" << "";
+    QTest::newRow("script address") << "javascript:alert(1)" << "";
+    QTest::newRow("other scheme") << "smb://server/share" << "";
+}
+
+void TestTextTools::openUrlHandsOverOnlyWebAddresses()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, opened);
+    UrlCatcher catcher;
+    for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
+        QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+    m_window->urlbox()->setText(typed);
+    m_window->button("Lumet5").click();
+    for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
+        QDesktopServices::unsetUrlHandler(scheme);
+
+    if (opened.isEmpty()) {
+        QVERIFY(catcher.opened.isEmpty());
+        QCOMPARE(m_boxes->texts(),
+                 QStringList{"There was an error in opening the default browser."});
+        QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Stop);
+    } else {
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(opened)});
+        QVERIFY(m_boxes->messages.isEmpty());
+    }
+}
+
+void TestTextTools::aboutTextCharacterForCharacter()
+{
+    m_window->button("Lumet9").click();
+    QCOMPARE(m_boxes->messages.size(), 1);
+    const MessageRequest& box = m_boxes->messages.first();
+    QCOMPARE(box.icon, MessageIcon::Question);
+    QCOMPARE(box.buttons, MessageButtons::Ok);
+    QCOMPARE(box.title, QString("Orvane"));
+    const QStringList lines = box.text.split(QChar(13));
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], QString("Program:\tTarvell 1.0"));
+    QVERIFY(lines[1].startsWith("Author: \tOrvane ("));
+    QVERIFY(lines[1].endsWith(")"));
+    QCOMPARE(lines[2], QString("Written:\t10.12.99"));
+    QCOMPARE(lines[3], QString());
+    QCOMPARE(lines[4], QString("Read the \"Read Me\" file that came with this program for more "
+                               "information."));
+    QVERIFY(lines[5].startsWith("Also not that this program is not perfect. It's still very new. "
+                                "If you get an error please e-mail me at \""));
+    QVERIFY(lines[5].endsWith("\" telling me what happened."));
+    QVERIFY(!box.text.contains(QChar(10)));
+}
+
+QTEST_MAIN(TestTextTools)
+#include "tst_texttools.moc"
