@@ -1,0 +1,106 @@
+// The whole road of a page: from Enter in the address box to the link list filled, for a
+// 12 MB page with 120,000 links served on 127.0.0.1, as a ratio to curl fetching the same
+// page in the same run; and how long a 1 MB page that is one single line takes to show.
+//
+//   scripts/bench            (or: build/release/bin/bench_fetchroad)
+
+#include "main/tarvellmain.h"
+#include "platform/sourcebox.h"
+#include "support/controlregistration.h"
+#include "support/messagerecorder.h"
+#include "support/testhttpserver.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray pageWithLinks(int links, qsizetype targetSize)
+{
+    QByteArray page = "<html><head><title>links</title></head><body>\n";
+    const qsizetype perLink = targetSize / links;
+    for (int i = 0; i < links; ++i) {
+        QByteArray line = "<a href=\"dir" + QByteArray::number(i % 97) + "/page" +
+                          QByteArray::number(i) + ".html\">link " + QByteArray::number(i) + "</a> ";
+        if (line.size() < perLink)
+            line += QByteArray(perLink - line.size() - 1, 'w') + "\n";
+        page += line;
+    }
+    page += "</body></html>\n";
+    return page;
+}
+
+double curlSeconds(const QString& url)
+{
+    QTemporaryDir dir;
+    QProcess curl;
+    QEventLoop loop;
+    QObject::connect(&curl, &QProcess::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    curl.start("curl", {"-s", "-o", dir.filePath("page.html"), url});
+    loop.exec();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double roadSeconds(TarvellMain& window, const QString& url)
+{
+    window.urlbox()->setText(url);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::keyClick(window.urlbox(), Qt::Key_Return);
+    // Drawing is part of showing: render the source box once, as the screen would.
+    window.Text1()->grab();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString error;
+    if (!registerControlLibraryForTests(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    MessageRecorder boxes;
+    TestHttpServer server;
+    const QByteArray big = pageWithLinks(120000, 12 * 1024 * 1024);
+    TestHttpServer::Response response;
+    response.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+    response.body = big;
+    server.setResponse("/big/index.html", response);
+    response.body = QByteArray(1024 * 1024, 'x');
+    response.body.replace(0, 9, "<a href=\"");
+    server.setResponse("/line/index.html", response);
+
+    TarvellMain window;
+    window.load();
+
+    std::printf("page: %.1f MB, 120000 links\n", big.size() / 1048576.0);
+    for (int run = 1; run <= 3; ++run) {
+        const double curl = curlSeconds(server.url("/big/index.html"));
+        const double road = roadSeconds(window, server.url("/big/index.html"));
+        std::printf("run %d: Enter to link list %.3f s (%d entries), curl %.3f s, ratio %.1fx\n",
+                    run, road, window.Combo1()->count(), curl, road / curl);
+    }
+    for (int run = 1; run <= 3; ++run) {
+        const double curl = curlSeconds(server.url("/line/index.html"));
+        const double road = roadSeconds(window, server.url("/line/index.html"));
+        std::printf("1 MB single-line page: shown in %.3f s, curl %.3f s, ratio %.1fx\n", road,
+                    curl, road / curl);
+    }
+    if (!boxes.messages.isEmpty())
+        std::printf("unexpected message: %s\n", qPrintable(boxes.messages.first().text));
+    return 0;
+}
