@@ -6,8 +6,8 @@
 namespace {
 
 // The lower case of the unit at index, taken from the whole character it belongs to. A surrogate
-// pair is lowered as one character; a lower case of another length (U+0130 lowers to two
-// characters in full case mapping) is never used, so no position in the text moves.
+// pair is lowered as one character, and a character always lowers to one of the same length
+// (U+0130 lowers to two characters in full case mapping), so no position in the text moves.
 char16_t lowerUnitAt(const QChar* text, qsizetype size, qsizetype index) {
     const QChar unit = text[index];
     if (unit.isHighSurrogate() && index + 1 < size && text[index + 1].isLowSurrogate()) {
@@ -17,6 +17,11 @@ char16_t lowerUnitAt(const QChar* text, qsizetype size, qsizetype index) {
     if (unit.isLowSurrogate() && index > 0 && text[index - 1].isHighSurrogate()) {
         const char32_t lower = QChar::toLower(QChar::surrogateToUcs4(text[index - 1], unit));
         return QChar::requiresSurrogates(lower) ? QChar::lowSurrogate(lower) : unit.unicode();
+    }
+    // Qt keeps a character whose lower case is longer than itself as it is. U+0130 is the only
+    // one that always lowers so; its one-character lower case is "i", as everywhere else.
+    if (unit.unicode() == 0x0130) {
+        return u'i';
     }
     return unit.toLower().unicode();
 }

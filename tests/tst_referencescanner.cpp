@@ -1,0 +1,240 @@
+#include "scan/referencescanner.h"
+#include "scan/trimspaces.h"
+
+#include <QTest>
+
+namespace {
+
+const QString base = QStringLiteral("http://127.0.0.1/dir/");
+
+QString letters(int count) {
+    return QString(count, QLatin1Char('a'));
+}
+
+QString linkPage(int links) {
+    QString page = QStringLiteral("<html>\r\n");
+    for (int i = 0; i < links; ++i) {
+        page += QStringLiteral("<a href=\"p%1.htm\"><img src=\"i%1.gif\"></a>\r\n").arg(i);
+    }
+    return page;
+}
+
+} // namespace
+
+class TestReferenceScanner : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pageLinks_data();
+    void pageLinks();
+    void fileReferences_data();
+    void fileReferences();
+    void spacesTrimmed_data();
+    void spacesTrimmed();
+    void letsEventsRunForEveryOccurrence();
+    void letsEventsRunOnLongTextWithoutOccurrences();
+    void keepsItsResultWhenEventsReplaceTheCallersText();
+};
+
+void TestReferenceScanner::pageLinks_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("double-quoted reference after href=")
+        << QStringLiteral("<a href=\"dir/page.htm\">x</a>") << QStringList{"dir/page.htm"};
+    QTest::newRow("unquoted .html is taken once, by the .html pass")
+        << QStringLiteral("<a href=page.html>") << QStringList{"page.html"};
+    QTest::newRow(".htmL is dropped by .htm and not found by .html")
+        << QStringLiteral("<a href=\"page.htmL\">") << QStringList{};
+    QTest::newRow(".htm at the very end of the text is kept")
+        << QStringLiteral("<a href=\"page.htm") << QStringList{"page.htm"};
+    QTest::newRow("single quote is collected")
+        << QStringLiteral("<script src='x.js'>") << QStringList{"'x.js"};
+    QTest::newRow("lower-case %2f becomes a slash")
+        << QStringLiteral("<a href=\"a%2fb.js\">") << QStringList{"a/b.js"};
+    QTest::newRow("upper-case %2F stays")
+        << QStringLiteral("<a href=\"a%2Fb.js\">") << QStringList{"a%2Fb.js"};
+    QTest::newRow("lower-case %3a becomes a colon, upper-case %3A stays")
+        << QStringLiteral("<a href=\"http%3a%2f%2fh%3A.htm\">") << QStringList{"http://h%3A.htm"};
+    QTest::newRow("query after the extension is cut off")
+        << QStringLiteral("<a href=\"cgi-bin/s.cgi?q=1\">") << QStringList{"cgi-bin/s.cgi"};
+    QTest::newRow("upper-case extension yields nothing")
+        << QStringLiteral("<a href=\"PAGE.HTM\">") << QStringList{};
+    QTest::newRow("extension at the start of a longer one is cut after the listed one")
+        << QStringLiteral("<a href=\"app.jsp\">") << QStringList{"app.js"};
+    QTest::newRow("occurrence before the first = yields nothing")
+        << QStringLiteral("see page.htm <a href=\"x.htm\">") << QStringList{"x.htm"};
+    QTest::newRow("text without = yields nothing")
+        << QStringLiteral("<a href page.htm>") << QStringList{};
+    QTest::newRow("candidate of 249 characters is accepted")
+        << QStringLiteral("x=\"") + letters(248) + QStringLiteral(".htm\"")
+        << QStringList{letters(248) + QStringLiteral(".htm")};
+    QTest::newRow("candidate of 250 characters is rejected")
+        << QStringLiteral("x=\"") + letters(249) + QStringLiteral(".htm\"") << QStringList{};
+    QTest::newRow("after a rejected long candidate the next one starts empty")
+        << QStringLiteral("x=\"") + letters(300) + QStringLiteral(".htm\" y=\"b.htm\"")
+        << QStringList{"b.htm"};
+    QTest::newRow("= right before the dot gives a rejected dot")
+        << QStringLiteral("<script src=\".js\">") << QStringList{};
+    QTest::newRow("spaces and a dot are rejected")
+        << QStringLiteral("<a href=\"  .htm\">") << QStringList{};
+    QTest::newRow("spaces around the reference are removed")
+        << QStringLiteral("<a href=\"  a b.htm\">") << QStringList{"a b.htm"};
+    QTest::newRow("tab before the reference is kept")
+        << QStringLiteral("<a href=\"\ta.htm\">") << QStringList{"\ta.htm"};
+    QTest::newRow("angle brackets and line breaks are collected")
+        << QStringLiteral("<body x=1>\r\nsee a.htm") << QStringList{"1>\r\nsee a.htm"};
+    QTest::newRow("walk ends at the nearer of = and double quote")
+        << QStringLiteral("<a href=\"x=y.htm\">") << QStringList{"y.htm"};
+    QTest::newRow("references of one extension in text order")
+        << QStringLiteral("<a href=\"b.htm\"><a href=\"a.htm\">") << QStringList{"b.htm", "a.htm"};
+    QTest::newRow("extensions in list order, whatever their text order")
+        << QStringLiteral("a=\"1.pl\" b=\"2.cgi\" c=\"3.css\" d=\"4.js\" e=\"5.shtml\" "
+                          "f=\"6.html\" g=\"7.htm\"")
+        << QStringList{"7.htm", "6.html", "5.shtml", "4.js", "3.css", "2.cgi", "1.pl"};
+    QTest::newRow("overlapping occurrences of one extension are each found")
+        << QStringLiteral("<script src=\"a.js.js\">") << QStringList{"a.js", "a.js.js"};
+    QTest::newRow("repeated reference is listed each time")
+        << QStringLiteral("<a href=\"a.htm\"><a href=\"a.htm\">") << QStringList{"a.htm", "a.htm"};
+    QTest::newRow("file extensions are not page links")
+        << QStringLiteral("<img src=\"a.gif\">") << QStringList{};
+}
+
+void TestReferenceScanner::pageLinks() {
+    QFETCH(QString, source);
+    QFETCH(QStringList, expected);
+
+    QCOMPARE(scanPageLinks(source), expected);
+}
+
+void TestReferenceScanner::fileReferences_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("baseUrl");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("relative reference is put behind the folder")
+        << QStringLiteral("<img src=\"images/logo.gif\">") << base
+        << QStringList{base + "images/logo.gif"};
+    QTest::newRow("leading slash is dropped, staying in the page's folder")
+        << QStringLiteral("<img src=\"/images/logo.gif\">") << base
+        << QStringList{base + "images/logo.gif"};
+    QTest::newRow("leading space keeps the slash")
+        << QStringLiteral("<img src=\" /x.gif\">") << base << QStringList{base + "/x.gif"};
+    QTest::newRow("three dots are dropped, then one slash")
+        << QStringLiteral("<img src=\".../x.gif\">") << base << QStringList{base + "x.gif"};
+    QTest::newRow("leading space keeps the three dots")
+        << QStringLiteral("<img src=\" ...x.gif\">") << base << QStringList{base + "...x.gif"};
+    QTest::newRow("two dots are kept")
+        << QStringLiteral("<img src=\"../x.gif\">") << base << QStringList{base + "../x.gif"};
+    QTest::newRow("http:// in capitals is an address already, cut after the extension")
+        << QStringLiteral("<img src=\"HTTP://127.0.0.1/a.gif?x=1\">") << base
+        << QStringList{"HTTP://127.0.0.1/a.gif"};
+    QTest::newRow("https:// is an address already")
+        << QStringLiteral("<img src=\"https://127.0.0.1/a.gif\">") << base
+        << QStringList{"https://127.0.0.1/a.gif"};
+    QTest::newRow("www. anywhere is an address already")
+        << QStringLiteral("<img src=\"pics.WWW.example/a.gif\">") << base
+        << QStringList{"pics.WWW.example/a.gif"};
+    QTest::newRow("= right before the dot gives the folder and the extension")
+        << QStringLiteral("<img src=\".gif\">") << base << QStringList{base + ".gif"};
+    QTest::newRow("percent sequences are not decoded")
+        << QStringLiteral("<a href=\"a%20b%2fc.zip\">") << base
+        << QStringList{base + "a%20b%2fc.zip"};
+    QTest::newRow("longer extension is cut after the listed one")
+        << QStringLiteral("<embed src=\"file.midi\">") << base << QStringList{base + "file.mid"};
+    QTest::newRow("upper-case extension yields nothing")
+        << QStringLiteral("<img src=\"PIC.GIF\">") << base << QStringList{};
+    QTest::newRow("text without = yields nothing")
+        << QStringLiteral("<img src a.gif>") << base << QStringList{};
+    QTest::newRow("occurrence before the first = yields nothing")
+        << QStringLiteral("a.gif <img src=\"b.gif\">") << base << QStringList{base + "b.gif"};
+    QTest::newRow("repeated reference is listed each time")
+        << QStringLiteral("<img src=\"a.gif\"><img src=\"a.gif\"><img src=\"a.gif\">") << base
+        << QStringList{base + "a.gif", base + "a.gif", base + "a.gif"};
+    QTest::newRow("candidate of 249 characters is accepted")
+        << QStringLiteral("x=\"") + letters(248) + QStringLiteral(".zip\"") << base
+        << QStringList{base + letters(248) + QStringLiteral(".zip")};
+    QTest::newRow("candidate of 250 characters is rejected")
+        << QStringLiteral("x=\"") + letters(249) + QStringLiteral(".zip\"") << base
+        << QStringList{};
+    QTest::newRow("extensions in list order, whatever their text order")
+        << QStringLiteral("a=\"1.rar\" b=\"2.class\" c=\"3.gif\" d=\"4.jpg\"") << base
+        << QStringList{base + "4.jpg", base + "3.gif", base + "2.class", base + "1.rar"};
+    QTest::newRow("page links are not file references")
+        << QStringLiteral("<a href=\"a.htm\">") << base << QStringList{};
+    QTest::newRow("empty folder leaves relative references as found")
+        << QStringLiteral("<img src=\"a.gif\">") << QString() << QStringList{"a.gif"};
+}
+
+void TestReferenceScanner::fileReferences() {
+    QFETCH(QString, source);
+    QFETCH(QString, baseUrl);
+    QFETCH(QStringList, expected);
+
+    QCOMPARE(scanFileReferences(source, baseUrl), expected);
+}
+
+void TestReferenceScanner::spacesTrimmed_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("leading and trailing spaces go")
+        << QStringLiteral("  a b  ") << QStringLiteral("a b");
+    QTest::newRow("tabs stay") << QStringLiteral("\ta\t") << QStringLiteral("\ta\t");
+    QTest::newRow("line breaks stay")
+        << QStringLiteral("\r\n a \r\n") << QStringLiteral("\r\n a \r\n");
+    QTest::newRow("only spaces become empty") << QStringLiteral("   ") << QString();
+    QTest::newRow("empty stays empty") << QString() << QString();
+}
+
+void TestReferenceScanner::spacesTrimmed() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    QCOMPARE(trimSpaces(text), expected);
+}
+
+void TestReferenceScanner::letsEventsRunForEveryOccurrence() {
+    const int links = 5000;
+    const QString page = linkPage(links);
+    int pageTurns = 0;
+    int fileTurns = 0;
+
+    scanPageLinks(page, [&pageTurns] { ++pageTurns; });
+    scanFileReferences(page, base, [&fileTurns] { ++fileTurns; });
+
+    QVERIFY2(pageTurns >= links, qPrintable(QString::number(pageTurns)));
+    QVERIFY2(fileTurns >= links, qPrintable(QString::number(fileTurns)));
+}
+
+void TestReferenceScanner::letsEventsRunOnLongTextWithoutOccurrences() {
+    const QString page =
+        QStringLiteral("<body class=x>") + QStringLiteral("plain ").repeated(400000);
+    int turns = 0;
+
+    scanPageLinks(page, [&turns] { ++turns; });
+
+    QVERIFY2(turns >= 7, qPrintable(QString::number(turns)));
+}
+
+void TestReferenceScanner::keepsItsResultWhenEventsReplaceTheCallersText() {
+    QString shown = linkPage(2000);
+    QString folder = base;
+    const QStringList expectedLinks = scanPageLinks(shown);
+    const QStringList expectedFiles = scanFileReferences(shown, folder);
+    const auto replace = [&shown, &folder] {
+        shown = QStringLiteral("x=\"new.htm\" y=\"new.gif\"");
+        folder.clear();
+    };
+
+    const QStringList links = scanPageLinks(shown, replace);
+    shown = linkPage(2000);
+    folder = base;
+    const QStringList files = scanFileReferences(shown, folder, replace);
+
+    QCOMPARE(links, expectedLinks);
+    QCOMPARE(files, expectedFiles);
+}
+
+QTEST_GUILESS_MAIN(TestReferenceScanner)
+#include "tst_referencescanner.moc"
