@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// Thrown by Inet when a fetch does not deliver the whole document. The callers only need to know
+// that it failed; the kind lets a caller (or a test) tell a cancel or a closed window apart from a
+// network fault without parsing the message.
+class TransferFailure : public std::runtime_error {
+public:
+    enum class Kind {
+        BadAddress,   // empty, malformed or a scheme other than http and https
+        HostNotFound, // the name could not be resolved
+        Network,      // refused, dropped, reset, TLS trouble: the peer could not be read to the end
+        Stalled,      // nothing arrived for the stall timeout
+        HttpStatus,   // the server answered with a status of 400 or more
+        ShortBody,    // fewer bytes than the Content-Length announced
+        Redirect,     // a redirect loop, a downgrade from https to http or to another scheme
+        TooLarge,     // the document exceeds the largest accepted size
+        Cancelled,    // cancel() was called while the fetch waited
+        Abandoned,    // the Inet was destroyed, or the event loop was told to quit, while waiting
+        Busy,         // a second fetch on an instance whose first fetch still waits
+    };
+
+    TransferFailure(Kind kind, const QString& message)
+        : std::runtime_error(message.toStdString())
+        , m_kind(kind)
+        , m_message(message) {}
+
+    Kind kind() const { return m_kind; }
+    QString message() const { return m_message; }
+
+private:
+    Kind m_kind;
+    QString m_message;
+};
