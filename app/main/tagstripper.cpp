@@ -67,6 +67,6 @@ QString collapseTripleLineBreaks(const QString& text, const std::function<void()
 QString takeOutHtml(const QString& text, const std::function<void()>& letEventsRun) {
     // Events run while we work, and one of them may well set the caller's text anew; our own
     // reference keeps the text we started from alive and unchanged.
-    const QString source = text;
+    const QString source = text; // NOLINT(performance-unnecessary-copy-initialization)
     return collapseTripleLineBreaks(cutTags(source, letEventsRun), letEventsRun);
 }

@@ -14,7 +14,7 @@ public:
     void operator()();
 
     // How many times events were actually run.
-    qint64 pumpCount() const { return m_pumpCount; }
+    [[nodiscard]] qint64 pumpCount() const { return m_pumpCount; }
 
 private:
     QElapsedTimer m_sinceLastPump;

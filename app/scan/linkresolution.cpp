@@ -20,7 +20,7 @@ bool isAbsoluteAddress(const QString& reference) {
 }
 
 QString resolveLink(const QString& reference, const QString& baseUrl) {
-    const QString stripped = withoutLinkPrefix(reference);
+    QString stripped = withoutLinkPrefix(reference);
     if (isAbsoluteAddress(stripped)) {
         return stripped;
     }

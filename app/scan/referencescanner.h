@@ -23,10 +23,12 @@ using ReferenceVisitor =
 void walkReferences(const QString& source, const QStringList& extensions,
                     const ReferenceVisitor& take, const std::function<void()>& letEventsRun = {});
 
-// Page links (main window): entries in list order, BEFORE the previous-page entry is put in
-// front and BEFORE duplicate removal (the window does: previous page, then these, then dedupe).
+// Page links for the main window's link list: the accepted references of the seven page
+// extensions, extension after extension, each in text order. Repeats are kept and the previous
+// page is not included: the window puts that in front and then removes the repeats.
 QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun = {});
 
-// File references (file finder): absolute addresses, resolved against baseUrl, not deduplicated.
+// File references for the file finder: addresses, each reference put behind baseUrl unless it
+// is an address already. Repeats are kept; the window removes them after its load.
 QStringList scanFileReferences(const QString& source, const QString& baseUrl,
                                const std::function<void()>& letEventsRun = {});
