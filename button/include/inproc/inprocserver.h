@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QString>
 #include <QVariant>
+#include <QVariantList>
 #include <QtPlugin>
 
 #include <cstdint>
@@ -27,8 +28,13 @@ inline constexpr Status InvalidArgument = static_cast<Status>(0x80070057u);
 inline constexpr Status Overflow = static_cast<Status>(0x80070216u);
 inline constexpr Status ClassNotAvailable = static_cast<Status>(0x80040111u);
 inline constexpr Status RegistryWriteFailed = static_cast<Status>(0x80040201u);
+inline constexpr Status MemberNotFound = static_cast<Status>(0x80020003u);
+inline constexpr Status UnknownName = static_cast<Status>(0x80020006u);
+inline constexpr Status BadParameterCount = static_cast<Status>(0x8002000Eu);
 
-inline bool succeeded(Status s) { return s >= 0; }
+inline bool succeeded(Status s) {
+    return s >= 0;
+}
 
 // The container's store of one control's property record. Keys match without regard to
 // case; a value equal to its default is not stored; a missing key reads as its default.
@@ -50,6 +56,22 @@ public:
     // ambientFont is the container's font, the default for a control's font property.
     virtual Status load(const PropertyBag& bag, const QFont& ambientFont) = 0;
     virtual Status save(PropertyBag& bag) = 0;
+};
+
+// How a late-bound host reaches a control's members by dispatch id rather than by name.
+enum class InvokeKind { Method, PropertyGet, PropertyPut, PropertyPutRef };
+
+class Dispatch {
+public:
+    virtual ~Dispatch() = default;
+    // Member names match without regard to case; an unknown name gives UnknownName.
+    virtual Status idOfName(const QString& name, std::int32_t* dispId) const = 0;
+    // The id of one of the control's events, as its event handlers are numbered.
+    virtual Status eventIdOfName(const QString& name, std::int32_t* dispId) const = 0;
+    // args are passed in member order; by-reference arguments are written back into args.
+    // A get or a method with a result hands it back through result.
+    virtual Status invoke(std::int32_t dispId, InvokeKind kind, QVariantList& args,
+                          QVariant* result) = 0;
 };
 
 // What the library's class-object entry point hands out. It is owned by the library;
@@ -80,5 +102,7 @@ inline constexpr const char* CanUnloadNowName = "DllCanUnloadNow";
 
 } // namespace inproc
 
+#define INPROC_DISPATCH_IID "org.tarvell.inproc.Dispatch/1.0"
+Q_DECLARE_INTERFACE(inproc::Dispatch, INPROC_DISPATCH_IID)
 #define INPROC_PERSISTPROPERTYBAG_IID "org.tarvell.inproc.PersistPropertyBag/1.0"
 Q_DECLARE_INTERFACE(inproc::PersistPropertyBag, INPROC_PERSISTPROPERTYBAG_IID)

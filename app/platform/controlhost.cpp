@@ -1,0 +1,119 @@
+#include "controlhost.h"
+
+#include "inproc/classregistry.h"
+#include "inproc/inprocserver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QLibrary>
+#include <QWidget>
+
+#include <memory>
+
+namespace {
+
+QString statusText(inproc::Status status) {
+    return QStringLiteral("0x%1").arg(quint32(status), 8, 16, QLatin1Char('0'));
+}
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// Loaded control libraries by path. Never unloaded: controls and the class objects they came
+// from live in that code, and unloading under them would crash at the next call.
+QHash<QString, QLibrary*>& loadedLibraries() {
+    static QHash<QString, QLibrary*> libraries;
+    return libraries;
+}
+
+inproc::GetClassObjectFn classObjectEntry(const QString& progId, const QString& path,
+                                          QString* error) {
+    QHash<QString, QLibrary*>& libraries = loadedLibraries();
+    if (QLibrary* loaded = libraries.value(path))
+        return reinterpret_cast<inproc::GetClassObjectFn>(
+            loaded->resolve(inproc::GetClassObjectName));
+
+    auto library = std::make_unique<QLibrary>(path);
+    if (!library->load()) {
+        *error = QStringLiteral("The control class \"%1\" cannot be created: its library \"%2\" "
+                                "could not be loaded (%3).")
+                     .arg(progId, native(path), library->errorString());
+        return nullptr;
+    }
+    const auto entry =
+        reinterpret_cast<inproc::GetClassObjectFn>(library->resolve(inproc::GetClassObjectName));
+    if (!entry) {
+        *error = QStringLiteral("The control class \"%1\" cannot be created: \"%2\" is not a "
+                                "control library (it has no %3 entry point).")
+                     .arg(progId, native(path), QLatin1String(inproc::GetClassObjectName));
+        // Nothing of this file is in use: a library that is not ours need not stay loaded.
+        library->unload();
+        return nullptr;
+    }
+    libraries.insert(path, library.release());
+    return entry;
+}
+
+} // namespace
+
+QWidget* ControlHost::createControl(const QString& progId, QWidget* parent,
+                                    const PropertyRecord& record, QString* error) {
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message.clear();
+
+    QString classId;
+    QString path;
+    if (!inproc::ClassRegistry::lookup(progId, &classId, &path)) {
+        message = QStringLiteral("The control class \"%1\" is not registered (class registry "
+                                 "\"%2\"). Register its library with regcontrol.")
+                      .arg(progId, native(inproc::ClassRegistry::storePath()));
+        return nullptr;
+    }
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        message = QStringLiteral("The control class \"%1\" cannot be created: its library "
+                                 "\"%2\" does not exist.")
+                      .arg(progId, native(path));
+        return nullptr;
+    }
+
+    const inproc::GetClassObjectFn getClassObject = classObjectEntry(progId, path, &message);
+    if (!getClassObject)
+        return nullptr;
+
+    inproc::ClassObject* classObject = nullptr;
+    const QByteArray classIdText = classId.toLatin1();
+    const inproc::Status got = getClassObject(classIdText.constData(), &classObject);
+    if (!inproc::succeeded(got) || !classObject) {
+        message = QStringLiteral("The control class \"%1\" cannot be created: the library "
+                                 "\"%2\" refused the class %3 (status %4).")
+                      .arg(progId, native(path), classId, statusText(got));
+        return nullptr;
+    }
+
+    QWidget* control = nullptr;
+    const inproc::Status created = classObject->createInstance(parent, &control);
+    classObject->release();
+    if (!inproc::succeeded(created) || !control) {
+        message = QStringLiteral("The control class \"%1\" cannot be created: the library "
+                                 "\"%2\" failed to create it (status %3).")
+                      .arg(progId, native(path), statusText(created));
+        return nullptr;
+    }
+
+    if (auto* persist = qobject_cast<inproc::PersistPropertyBag*>(control)) {
+        const QFont ambient = parent ? parent->font() : QApplication::font();
+        const inproc::Status loaded = persist->load(record, ambient);
+        if (!inproc::succeeded(loaded)) {
+            delete control;
+            message = QStringLiteral("The control class \"%1\" from \"%2\" could not load its "
+                                     "stored properties (status %3).")
+                          .arg(progId, native(path), statusText(loaded));
+            return nullptr;
+        }
+    }
+    return control;
+}

@@ -1,0 +1,170 @@
+#pragma once
+// The per-user class registry: which library serves which control class. Libraries write it
+// from their register entry point; hosts read it to find the library behind a class name.
+// It is an INI file so that a registration can be inspected and repaired by hand, and so that
+// tests can point the whole registry at a temporary file through INPROC_REGISTRY.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace inproc {
+
+struct ClassRecord {
+    QString classId; // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    QString name;    // the class name hosts ask for, e.g. "Lumet1.Lumet"
+    QString libraryPath;
+    QString typeLibraryId;
+    QString typeLibraryName;
+    QString typeLibraryVersion; // "major.minor"
+    int typeLibraryLocale = 0;
+    QString defaultInterfaceId;
+    QString defaultInterfaceName;
+    QString eventInterfaceId;
+    QString eventInterfaceName;
+    QString fileVersion;
+    bool control = false;
+    QString toolboxBitmap; // "<library path>,<resource id>"
+};
+
+class ClassRegistry {
+public:
+    static QString storePath() {
+        const QByteArray overridden = qgetenv("INPROC_REGISTRY");
+        if (!overridden.isEmpty())
+            return QString::fromLocal8Bit(overridden);
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QStringLiteral("/inproc/classes.ini");
+    }
+
+    static bool registerClass(const ClassRecord& record, QString* error = nullptr) {
+        QSettings store(storePath(), QSettings::IniFormat);
+        // A name moved to a new class must not leave the old class answering for it.
+        const QString previous = store.value(nameKey(record.name)).toString();
+        if (!previous.isEmpty() && previous.compare(record.classId, Qt::CaseInsensitive) != 0)
+            store.remove(classGroup(previous));
+
+        const QString cls = classGroup(record.classId);
+        store.setValue(cls + QStringLiteral("/Name"), record.name);
+        store.setValue(cls + QStringLiteral("/InprocServer"), record.libraryPath);
+        store.setValue(cls + QStringLiteral("/TypeLib"), record.typeLibraryId);
+        store.setValue(cls + QStringLiteral("/Version"), record.typeLibraryVersion);
+        store.setValue(cls + QStringLiteral("/FileVersion"), record.fileVersion);
+        store.setValue(cls + QStringLiteral("/Control"), record.control);
+        store.setValue(cls + QStringLiteral("/ToolboxBitmap"), record.toolboxBitmap);
+        store.setValue(cls + QStringLiteral("/DefaultInterface"), record.defaultInterfaceId);
+        store.setValue(cls + QStringLiteral("/EventInterface"), record.eventInterfaceId);
+        store.setValue(nameKey(record.name), record.classId);
+
+        const QString lib = typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion);
+        store.setValue(lib + QStringLiteral("/Name"), record.typeLibraryName);
+        store.setValue(lib + QStringLiteral("/Path"), record.libraryPath);
+        store.setValue(lib + QStringLiteral("/Locale"), record.typeLibraryLocale);
+
+        writeInterface(store, record.defaultInterfaceId, record.defaultInterfaceName,
+                       record.typeLibraryId, record.typeLibraryVersion);
+        writeInterface(store, record.eventInterfaceId, record.eventInterfaceName,
+                       record.typeLibraryId, record.typeLibraryVersion);
+        return finish(store, error);
+    }
+
+    static bool unregisterClass(const ClassRecord& record, QString* error = nullptr) {
+        QSettings store(storePath(), QSettings::IniFormat);
+        store.remove(classGroup(record.classId));
+        // Only drop the name while it still points at this class: another library may own it now.
+        if (store.value(nameKey(record.name))
+                .toString()
+                .compare(record.classId, Qt::CaseInsensitive) == 0)
+            store.remove(nameKey(record.name));
+        store.remove(typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion));
+        if (store.childGroups().contains(QStringLiteral("TypeLib"))) {
+            store.beginGroup(QStringLiteral("TypeLib/") + record.typeLibraryId);
+            const bool empty = store.childGroups().isEmpty() && store.childKeys().isEmpty();
+            store.endGroup();
+            if (empty)
+                store.remove(QStringLiteral("TypeLib/") + record.typeLibraryId);
+        }
+        store.remove(QStringLiteral("Interface/") + record.defaultInterfaceId);
+        store.remove(QStringLiteral("Interface/") + record.eventInterfaceId);
+        return finish(store, error);
+    }
+
+    // The class identifier and library registered under name, or nothing.
+    static bool lookup(const QString& name, QString* classId, QString* libraryPath) {
+        const std::optional<ClassRecord> record = find(name);
+        if (!record)
+            return false;
+        if (classId)
+            *classId = record->classId;
+        if (libraryPath)
+            *libraryPath = record->libraryPath;
+        return true;
+    }
+
+    static std::optional<ClassRecord> find(const QString& name) {
+        const QSettings store(storePath(), QSettings::IniFormat);
+        const QString classId = store.value(nameKey(name)).toString();
+        if (classId.isEmpty())
+            return std::nullopt;
+        const QString cls = classGroup(classId);
+        if (!store.contains(cls + QStringLiteral("/InprocServer")))
+            return std::nullopt;
+        ClassRecord record;
+        record.classId = classId;
+        record.name = store.value(cls + QStringLiteral("/Name")).toString();
+        record.libraryPath = store.value(cls + QStringLiteral("/InprocServer")).toString();
+        record.typeLibraryId = store.value(cls + QStringLiteral("/TypeLib")).toString();
+        record.typeLibraryVersion = store.value(cls + QStringLiteral("/Version")).toString();
+        record.fileVersion = store.value(cls + QStringLiteral("/FileVersion")).toString();
+        record.control = store.value(cls + QStringLiteral("/Control")).toBool();
+        record.toolboxBitmap = store.value(cls + QStringLiteral("/ToolboxBitmap")).toString();
+        record.defaultInterfaceId =
+            store.value(cls + QStringLiteral("/DefaultInterface")).toString();
+        record.eventInterfaceId = store.value(cls + QStringLiteral("/EventInterface")).toString();
+        const QString lib = typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion);
+        record.typeLibraryName = store.value(lib + QStringLiteral("/Name")).toString();
+        record.typeLibraryLocale = store.value(lib + QStringLiteral("/Locale")).toInt();
+        record.defaultInterfaceName =
+            store.value(QStringLiteral("Interface/%1/Name").arg(record.defaultInterfaceId))
+                .toString();
+        record.eventInterfaceName =
+            store.value(QStringLiteral("Interface/%1/Name").arg(record.eventInterfaceId))
+                .toString();
+        return record;
+    }
+
+private:
+    static QString classGroup(const QString& classId) { return QStringLiteral("CLSID/") + classId; }
+    // Names are looked up without regard to case, like the platform's own class names.
+    static QString nameKey(const QString& name) {
+        return QStringLiteral("ProgID/") + name.toLower() + QStringLiteral("/CLSID");
+    }
+    static QString typeLibraryGroup(const QString& id, const QString& version) {
+        return QStringLiteral("TypeLib/") + id + QLatin1Char('/') + version;
+    }
+    static void writeInterface(QSettings& store, const QString& id, const QString& name,
+                               const QString& typeLibraryId, const QString& version) {
+        if (id.isEmpty())
+            return;
+        const QString group = QStringLiteral("Interface/") + id;
+        store.setValue(group + QStringLiteral("/Name"), name);
+        store.setValue(group + QStringLiteral("/TypeLib"), typeLibraryId);
+        store.setValue(group + QStringLiteral("/Version"), version);
+    }
+    static bool finish(QSettings& store, QString* error) {
+        store.sync();
+        if (store.status() == QSettings::NoError && store.isWritable())
+            return true;
+        if (error)
+            *error = QStringLiteral("cannot write the class registry %1")
+                         .arg(QDir::toNativeSeparators(store.fileName()));
+        return false;
+    }
+};
+
+} // namespace inproc

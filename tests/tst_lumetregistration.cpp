@@ -1,0 +1,230 @@
+#include "inproc/classregistry.h"
+#include "inproc/inprocserver.h"
+#include "platform/controlhost.h"
+#include "support/controlregistration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLibrary>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtTest>
+
+#include <memory>
+
+class TestLumetRegistration : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void registrationPublishesTheClassAndItsIdentities();
+    void unregisterRemovesEverythingAndRegisterRestoresIt();
+    void classObjectIsOnlyGivenForTheLumetClass_data();
+    void classObjectIsOnlyGivenForTheLumetClass();
+    void mayUnloadOnlyWhenNoControlOrLockLives();
+    void registrationToolRegistersAndUnregisters();
+    void registrationToolFailsClearly_data();
+    void registrationToolFailsClearly();
+
+private:
+    template <class Fn> Fn entry(const char* name) {
+        return reinterpret_cast<Fn>(m_library.resolve(name));
+    }
+    QStringList registryGroups() const;
+
+    QLibrary m_library;
+    QTemporaryDir m_files;
+};
+
+void TestLumetRegistration::initTestCase() {
+    QString error;
+    QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
+    m_library.setFileName(controlLibraryPath());
+    QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
+    QVERIFY(m_files.isValid());
+}
+
+QStringList TestLumetRegistration::registryGroups() const {
+    QSettings store(inproc::ClassRegistry::storePath(), QSettings::IniFormat);
+    return store.allKeys();
+}
+
+void TestLumetRegistration::registrationPublishesTheClassAndItsIdentities() {
+    const auto record = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(record);
+    QCOMPARE(record->name, QString("Lumet1.Lumet"));
+    QCOMPARE(record->libraryPath, QFileInfo(controlLibraryPath()).absoluteFilePath());
+    QVERIFY(QUuid::fromString(record->classId).isNull() == false);
+    QVERIFY(!QUuid::fromString(record->typeLibraryId).isNull());
+    QVERIFY(!QUuid::fromString(record->defaultInterfaceId).isNull());
+    QVERIFY(!QUuid::fromString(record->eventInterfaceId).isNull());
+    const QSet<QString> ids{record->classId, record->typeLibraryId, record->defaultInterfaceId,
+                            record->eventInterfaceId};
+    QCOMPARE(ids.size(), 4);
+    QCOMPARE(record->typeLibraryName, QString("Lumet1"));
+    QCOMPARE(record->typeLibraryVersion, QString("10.0"));
+    QCOMPARE(record->typeLibraryLocale, 0x0409);
+    QCOMPARE(record->defaultInterfaceName, QString("_Lumet"));
+    QCOMPARE(record->eventInterfaceName, QString("__Lumet"));
+    QCOMPARE(record->fileVersion, QString("1.0.0.1"));
+    QVERIFY(record->control);
+    QCOMPARE(record->toolboxBitmap, record->libraryPath + ",30000");
+
+    // The toolbox picture travels inside the library.
+    const QImage toolbox(":/lumet/bitmap/30000");
+    QCOMPARE(toolbox.size(), QSize(16, 15));
+}
+
+void TestLumetRegistration::unregisterRemovesEverythingAndRegisterRestoresIt() {
+    const auto registerServer = entry<inproc::RegisterServerFn>(inproc::RegisterServerName);
+    const auto unregisterServer = entry<inproc::UnregisterServerFn>(inproc::UnregisterServerName);
+    QVERIFY(registerServer && unregisterServer);
+    const auto before = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(before);
+
+    QCOMPARE(unregisterServer(), inproc::Ok);
+    QVERIFY(!inproc::ClassRegistry::lookup("Lumet1.Lumet", nullptr, nullptr));
+    const QStringList leftOver = registryGroups().filter(
+        QRegularExpression("lumet|" + QRegularExpression::escape(before->classId.mid(1, 8)),
+                           QRegularExpression::CaseInsensitiveOption));
+    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver.join(", ")));
+    QWidget window;
+    QString error;
+    QVERIFY(!ControlHost::createControl("Lumet1.Lumet", &window, {}, &error));
+    QVERIFY2(error.contains("not registered"), qPrintable(error));
+
+    QCOMPARE(registerServer(), inproc::Ok);
+    const auto after = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(after);
+    QCOMPARE(after->classId, before->classId);
+    QCOMPARE(after->typeLibraryId, before->typeLibraryId);
+    QCOMPARE(after->typeLibraryVersion, before->typeLibraryVersion);
+    QCOMPARE(after->defaultInterfaceId, before->defaultInterfaceId);
+    QCOMPARE(after->eventInterfaceId, before->eventInterfaceId);
+    QCOMPARE(after->libraryPath, before->libraryPath);
+    QCOMPARE(after->fileVersion, before->fileVersion);
+    QCOMPARE(after->toolboxBitmap, before->toolboxBitmap);
+    QVERIFY2(ControlHost::createControl("Lumet1.Lumet", &window, {}, &error), qPrintable(error));
+}
+
+void TestLumetRegistration::classObjectIsOnlyGivenForTheLumetClass_data() {
+    QTest::addColumn<QString>("classId");
+    QTest::addColumn<int>("status");
+
+    const auto record = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(record);
+    QTest::newRow("the registered class") << record->classId << int(inproc::Ok);
+    QTest::newRow("the registered class in lower case")
+        << record->classId.toLower() << int(inproc::Ok);
+    QTest::newRow("the type library's identifier")
+        << record->typeLibraryId << int(inproc::ClassNotAvailable);
+    QTest::newRow("an unknown class")
+        << "{00000000-0000-0000-0000-000000000000}" << int(inproc::ClassNotAvailable);
+    QTest::newRow("an empty identifier") << QString() << int(inproc::ClassNotAvailable);
+}
+
+void TestLumetRegistration::classObjectIsOnlyGivenForTheLumetClass() {
+    QFETCH(QString, classId);
+    QFETCH(int, status);
+    const auto getClassObject = entry<inproc::GetClassObjectFn>(inproc::GetClassObjectName);
+    QVERIFY(getClassObject);
+
+    inproc::ClassObject* object = reinterpret_cast<inproc::ClassObject*>(this);
+    const QByteArray id = classId.toLatin1();
+    QCOMPARE(int(getClassObject(id.constData(), &object)), status);
+    QCOMPARE(object != nullptr, status == inproc::Ok);
+    if (object)
+        object->release();
+    QCOMPARE(getClassObject(id.constData(), nullptr), inproc::InvalidArgument);
+}
+
+void TestLumetRegistration::mayUnloadOnlyWhenNoControlOrLockLives() {
+    const auto canUnloadNow = entry<inproc::CanUnloadNowFn>(inproc::CanUnloadNowName);
+    const auto getClassObject = entry<inproc::GetClassObjectFn>(inproc::GetClassObjectName);
+    QVERIFY(canUnloadNow && getClassObject);
+    const auto record = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(record);
+    const QByteArray classId = record->classId.toLatin1();
+
+    QCOMPARE(canUnloadNow(), inproc::Ok);
+    auto window = std::make_unique<QWidget>();
+    QString error;
+    QVERIFY2(ControlHost::createControl("Lumet1.Lumet", window.get(), {}, &error),
+             qPrintable(error));
+    QVERIFY2(ControlHost::createControl("Lumet1.Lumet", window.get(), {}, &error),
+             qPrintable(error));
+    QCOMPARE(canUnloadNow(), inproc::False);
+    window.reset();
+    QCOMPARE(canUnloadNow(), inproc::Ok);
+
+    inproc::ClassObject* object = nullptr;
+    QCOMPARE(getClassObject(classId.constData(), &object), inproc::Ok);
+    QCOMPARE(object->lockServer(true), inproc::Ok);
+    object->release();
+    QCOMPARE(canUnloadNow(), inproc::False);
+    QCOMPARE(getClassObject(classId.constData(), &object), inproc::Ok);
+    QCOMPARE(object->lockServer(false), inproc::Ok);
+    // An unlock too many must not cancel out a later lock.
+    QCOMPARE(object->lockServer(false), inproc::Ok);
+    QCOMPARE(canUnloadNow(), inproc::Ok);
+    QCOMPARE(object->lockServer(true), inproc::Ok);
+    QCOMPARE(canUnloadNow(), inproc::False);
+    QCOMPARE(object->lockServer(false), inproc::Ok);
+    object->release();
+    QCOMPARE(canUnloadNow(), inproc::Ok);
+}
+
+void TestLumetRegistration::registrationToolRegistersAndUnregisters() {
+    const QString tool = QStringLiteral(TARVELL_BIN_DIR "/regcontrol");
+    QProcess process;
+    process.start(tool, {"-u", controlLibraryPath()});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!inproc::ClassRegistry::lookup("Lumet1.Lumet", nullptr, nullptr));
+
+    process.start(tool, {controlLibraryPath()});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QString path;
+    QVERIFY(inproc::ClassRegistry::lookup("Lumet1.Lumet", nullptr, &path));
+    QCOMPARE(path, QFileInfo(controlLibraryPath()).absoluteFilePath());
+}
+
+void TestLumetRegistration::registrationToolFailsClearly_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QString text = m_files.filePath("readme.so");
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("plain text\n");
+    file.close();
+    const QString missing = m_files.filePath("missing.so");
+
+    QTest::newRow("no library named") << QStringList() << "usage: regcontrol";
+    QTest::newRow("a library that does not exist")
+        << QStringList{missing} << QDir::toNativeSeparators(missing);
+    QTest::newRow("a file that is not a library")
+        << QStringList{text} << QDir::toNativeSeparators(text);
+    QTest::newRow("unregistering a file that is not a library")
+        << QStringList{"-u", text} << QDir::toNativeSeparators(text);
+}
+
+void TestLumetRegistration::registrationToolFailsClearly() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QProcess process;
+    process.start(QStringLiteral(TARVELL_BIN_DIR "/regcontrol"), arguments);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY(process.exitCode() != 0);
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(errors.contains(message), qPrintable(errors));
+    // A failed run leaves the registration as it was.
+    QVERIFY(inproc::ClassRegistry::lookup("Lumet1.Lumet", nullptr, nullptr));
+}
+
+QTEST_MAIN(TestLumetRegistration)
+#include "tst_lumetregistration.moc"
