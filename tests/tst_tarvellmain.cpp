@@ -380,7 +380,7 @@ void TestTarvellMain::failuresKeepThePreviousPage()
     QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
 
     m_server->setResponse("/broken.html", page("oops", 500));
-    TestHttpServer::Response stall = page("");
+    TestHttpServer::Response stall = page("never sent");
     stall.stall = true;
     m_server->setResponse("/stall.html", stall);
     TestHttpServer::Response drop = page(QByteArray(5000, 'x'));
