@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <limits>
+#include <memory>
 #include <optional>
 
 using Kind = TransferFailure::Kind;
@@ -245,28 +246,65 @@ QString decodeDocument(const QByteArray& body, const QByteArray& contentType) {
 // Everything a waiting fetch needs lives here, on its own stack, so that the fetch can finish
 // (by throwing) even after its Inet has been destroyed by a handler that ran during the wait.
 struct Inet::Transfer {
+    QNetworkAccessManager* manager = nullptr;
     QEventLoop loop;
     QTimer stallTimer;
-    QPointer<QNetworkReply> reply;
-    QUrl url; // follows the redirects
+    QPointer<QNetworkReply> reply; // of the current hop
+    QUrl url;                      // of the current hop
+    QUrl origin;                   // as asked for
+    int redirects = 0;
     QByteArray body;
     qint64 limit = 0;
     bool finished = false;
     std::optional<TransferFailure> failure; // the first reason wins
 
-    void fail(Kind kind, const QString& message) {
-        if (!failure)
-            failure.emplace(kind, message);
-        stallTimer.stop();
-        if (reply && !reply->isFinished())
-            reply->abort(); // emits finished, which ends the wait
-        loop.quit();
-    }
-
+    void request(const QUrl& address);
+    void fail(Kind kind, const QString& message);
+    bool isRedirect() const;
     void onHeaders();
-    void onRedirected(const QUrl& target);
     void onReadyRead();
+    void onFinished();
+    void followRedirect();
 };
+
+void Inet::Transfer::request(const QUrl& address) {
+    url = address;
+    QNetworkRequest request(address);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
+    // Redirects are followed here rather than by Qt: the rules about where a redirect may lead
+    // are ours, and Qt 6.4 repeats requests when it is asked to let us vet each hop.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    QNetworkReply* next = manager->get(request);
+    reply = next;
+    // The loop is the context of every connection: once the fetch returns, nothing the reply
+    // still emits can reach this stack frame.
+    connect(next, &QNetworkReply::metaDataChanged, &loop, [this] { onHeaders(); });
+    connect(next, &QNetworkReply::readyRead, &loop, [this] { onReadyRead(); });
+    connect(next, &QNetworkReply::encrypted, &loop, [this] { stallTimer.start(); });
+    connect(next, &QNetworkReply::finished, &loop, [this] { onFinished(); });
+    stallTimer.start();
+}
+
+void Inet::Transfer::fail(Kind kind, const QString& message) {
+    if (!failure)
+        failure.emplace(kind, message);
+    stallTimer.stop();
+    // Nothing more from this reply may reach the transfer; the fetch deletes it, which stops
+    // the download (abort() would also work but warns when Qt has already set an error).
+    if (reply)
+        QObject::disconnect(reply, nullptr, &loop, nullptr);
+    finished = true;
+    loop.quit();
+}
+
+bool Inet::Transfer::isRedirect() const {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool redirectStatus =
+        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    return redirectStatus &&
+           reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
+}
 
 void Inet::Transfer::onHeaders() {
     stallTimer.start();
@@ -276,7 +314,7 @@ void Inet::Transfer::onHeaders() {
         fail(failure.kind(), failure.message());
         return;
     }
-    if (status >= 300 && status < 400)
+    if (isRedirect())
         return; // a redirect's own length says nothing about the document
 
     bool known = false;
@@ -295,33 +333,15 @@ void Inet::Transfer::onHeaders() {
         body.reserve(qMin(announced, largestReservation));
 }
 
-void Inet::Transfer::onRedirected(const QUrl& target) {
-    const QString scheme = target.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-        fail(Kind::Redirect, Inet::tr("The server at %1 redirected to %2, which cannot be fetched.")
-                                 .arg(hostAndPort(url), target.toDisplayString()));
-        return;
-    }
-    // Data asked for over an encrypted line must never travel in the clear, even if the
-    // server says so.
-    if (url.scheme().toLower() == QLatin1String("https") && scheme == QLatin1String("http")) {
-        fail(Kind::Redirect,
-             Inet::tr("The secure address %1 redirected to the unencrypted address %2; the "
-                      "redirect was refused.")
-                 .arg(url.toDisplayString(), target.toDisplayString()));
-        return;
-    }
-    url = target;
-    body.clear();
-    stallTimer.start();
-    emit reply->redirectAllowed();
-}
-
 void Inet::Transfer::onReadyRead() {
     stallTimer.start();
     const qint64 available = reply->bytesAvailable();
     if (available <= 0)
         return;
+    if (isRedirect()) {
+        reply->skip(available); // the "moved" page is not the document
+        return;
+    }
     if (available > limit - body.size()) {
         fail(Kind::TooLarge, Inet::tr("The document at %1 is larger than the %2 bytes accepted.")
                                  .arg(url.toDisplayString())
@@ -335,26 +355,68 @@ void Inet::Transfer::onReadyRead() {
     body.resize(before + qMax<qint64>(got, 0));
 }
 
+void Inet::Transfer::onFinished() {
+    if (!failure && reply->error() == QNetworkReply::NoError && isRedirect()) {
+        followRedirect();
+        return;
+    }
+    if (!failure)
+        onReadyRead(); // whatever came with the last signal
+    finished = true;
+    stallTimer.stop();
+    loop.quit();
+}
+
+void Inet::Transfer::followRedirect() {
+    const QUrl target =
+        url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    const QString scheme = target.scheme();
+    if (++redirects > maxRedirects) {
+        fail(Kind::Redirect,
+             Inet::tr("The address %1 redirected more than %2 times; it may redirect in a circle.")
+                 .arg(origin.toDisplayString())
+                 .arg(maxRedirects));
+        return;
+    }
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        fail(Kind::Redirect,
+             Inet::tr("The server at %1 redirected to \"%2\", which cannot be fetched.")
+                 .arg(hostAndPort(url), target.toDisplayString()));
+        return;
+    }
+    // What was asked for over an encrypted line must never travel in the clear, whatever the
+    // server says.
+    if (url.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
+        fail(Kind::Redirect,
+             Inet::tr("The secure address %1 redirected to the unencrypted address %2; the "
+                      "redirect was refused.")
+                 .arg(url.toDisplayString(), target.toDisplayString()));
+        return;
+    }
+    QNetworkReply* previous = reply;
+    QObject::disconnect(previous, nullptr, &loop, nullptr);
+    previous->deleteLater(); // we are inside its finished signal
+    body.clear();
+    request(target);
+}
+
 // --- Inet ---------------------------------------------------------------------------------
 
 Inet::Inet(QObject* parent)
     : QObject(parent)
-    , m_manager(new QNetworkAccessManager(this)) {
-    m_manager->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
-}
+    , m_manager(new QNetworkAccessManager(this)) {}
 
 Inet::~Inet() {
     if (!m_transfer)
         return;
-    // The fetch is still waiting further down the stack. Stop its reply from reaching the
+    // The fetch is still waiting further down the stack. Keep the reply from reaching the
     // transfer, end the wait, and let the fetch find out through its QPointer that we are gone.
     Transfer& transfer = *m_transfer;
     m_transfer = nullptr;
     transfer.stallTimer.stop();
-    if (transfer.reply) {
+    if (transfer.reply)
         QObject::disconnect(transfer.reply, nullptr, &transfer.loop, nullptr);
-        transfer.reply->abort();
-    }
+    transfer.manager = nullptr; // the manager, and with it the reply, goes with us
     transfer.loop.quit();
 }
 
@@ -383,7 +445,8 @@ bool Inet::isFetching() const {
 void Inet::cancel() {
     if (!m_transfer)
         return;
-    // A cancel outranks whatever else went wrong: the caller asked for it.
+    // A cancel outranks whatever else went wrong, and even a document that is complete but not
+    // yet handed over: the caller has already moved on.
     m_transfer->failure.reset();
     m_transfer->fail(Kind::Cancelled, tr("The transfer was cancelled."));
 }
@@ -406,49 +469,23 @@ QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
     }
     const QUrl url = checkedAddress(address);
 
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(maxRedirects);
-
     Transfer transfer;
-    transfer.url = url;
+    transfer.manager = m_manager;
     transfer.limit = maxDocumentSize;
     const int stallTimeout = effectiveStallTimeout();
-
-    QNetworkReply* reply = m_manager->get(request);
-    transfer.reply = reply;
-    m_transfer = &transfer;
-
-    // The loop is the context of every connection: once the fetch returns, nothing the reply
-    // still emits can reach this stack frame.
-    QEventLoop* loop = &transfer.loop;
     transfer.stallTimer.setSingleShot(true);
     transfer.stallTimer.setInterval(stallTimeout);
-    connect(&transfer.stallTimer, &QTimer::timeout, loop, [&transfer, stallTimeout] {
+    connect(&transfer.stallTimer, &QTimer::timeout, &transfer.loop, [&transfer, stallTimeout] {
         transfer.fail(Kind::Stalled,
-                      tr("Nothing arrived from %1 for %2 seconds; the transfer was given up.")
+                      tr("Nothing arrived from %1 for %2 s; the transfer was given up.")
                           .arg(hostAndPort(transfer.url), secondsText(stallTimeout)));
     });
-    connect(reply, &QNetworkReply::metaDataChanged, loop, [&transfer] { transfer.onHeaders(); });
-    connect(reply, &QNetworkReply::redirected, loop,
-            [&transfer](const QUrl& target) { transfer.onRedirected(target); });
-    connect(reply, &QNetworkReply::readyRead, loop, [&transfer] { transfer.onReadyRead(); });
-    connect(reply, &QNetworkReply::encrypted, loop, [&transfer] { transfer.stallTimer.start(); });
-    connect(reply, &QNetworkReply::finished, loop, [&transfer] {
-        transfer.finished = true;
-        transfer.stallTimer.stop();
-        transfer.loop.quit();
-    });
+    transfer.origin = url;
+    transfer.request(url);
+    m_transfer = &transfer;
 
     const QPointer<Inet> self(this);
-    if (reply->isFinished()) {
-        transfer.finished = true;
-    } else {
-        transfer.stallTimer.start();
-        transfer.loop.exec();
-    }
+    transfer.loop.exec();
 
     if (!self) {
         // Destroyed while waiting: the reply died with the manager, and no member may be read.
@@ -456,14 +493,11 @@ QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
                               tr("The transfer was abandoned because its window was closed."));
     }
     m_transfer = nullptr;
-    if (transfer.finished && !transfer.failure)
-        transfer.onReadyRead(); // whatever arrived with the last signal
     transfer.stallTimer.stop();
-    QObject::disconnect(reply, nullptr, loop, nullptr);
-    if (!reply->isFinished())
-        reply->abort();
-    // Deleted later, as a reply must not be deleted while it may still be inside a signal.
-    reply->deleteLater();
+    // The wait has unwound, so no signal of the reply is running: deleting it now stops a
+    // transfer that is still going at once.
+    const std::unique_ptr<QNetworkReply> reply(transfer.reply.data());
+    QObject::disconnect(reply.get(), nullptr, &transfer.loop, nullptr);
 
     if (transfer.failure)
         throw *transfer.failure;
@@ -474,9 +508,8 @@ QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
                                   .arg(hostAndPort(transfer.url)));
     }
 
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400)
-        throw statusFailure(reply, transfer.url);
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
+        throw statusFailure(reply.get(), transfer.url);
 
     bool lengthKnown = false;
     const qint64 announced =
@@ -515,18 +548,6 @@ QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
         throw TransferFailure(
             Kind::Network,
             tr("The secure connection to %1 failed: %2").arg(where, reply->errorString()));
-    case QNetworkReply::TooManyRedirectsError:
-        throw TransferFailure(Kind::Redirect,
-                              tr("The address %1 redirected more than %2 times; it may redirect "
-                                 "in a circle.")
-                                  .arg(url.toDisplayString())
-                                  .arg(maxRedirects));
-    case QNetworkReply::InsecureRedirectError:
-    case QNetworkReply::ProtocolUnknownError:
-        throw TransferFailure(Kind::Redirect,
-                              tr("The server at %1 redirected to an address that cannot be "
-                                 "fetched.")
-                                  .arg(where));
     default:
         throw TransferFailure(
             Kind::Network, tr("The transfer from %1 failed: %2").arg(where, reply->errorString()));

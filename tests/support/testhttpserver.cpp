@@ -102,7 +102,9 @@ TestHttpServer::~TestHttpServer() {
 
 void TestHttpServer::listen(QTcpServer* server) {
     m_server = server;
-    connect(m_server, &QTcpServer::newConnection, this, &TestHttpServer::accept);
+    // Not newConnection: a TLS server emits that before the handshake, when the socket is not
+    // yet handed out.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::accept);
     if (!m_server->listen(QHostAddress::LocalHost, 0))
         qWarning("TestHttpServer: cannot listen on 127.0.0.1: %s",
                  qPrintable(m_server->errorString()));

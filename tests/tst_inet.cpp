@@ -1,0 +1,801 @@
+#include "platform/inet.h"
+#include "support/testhttpserver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <optional>
+
+using Kind = TransferFailure::Kind;
+using Response = TestHttpServer::Response;
+
+Q_DECLARE_METATYPE(TransferFailure::Kind)
+Q_DECLARE_METATYPE(TestHttpServer::Response)
+
+namespace {
+
+// Longer than any test takes, so that a fetch that should end otherwise never ends by stalling.
+constexpr int patientStallTimeout = 120000;
+
+// Well below patientStallTimeout: a cancel or a close that ends the wait "promptly".
+constexpr qint64 promptly = 20000;
+
+template <typename Fetch> std::optional<TransferFailure> failureOf(Fetch&& fetch) {
+    try {
+        fetch();
+    } catch (const TransferFailure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}
+
+Response document(const QByteArray& body,
+                  const QList<QPair<QByteArray, QByteArray>>& headers = {}) {
+    Response response;
+    response.headers = headers;
+    response.body = body;
+    return response;
+}
+
+quint32 crc32(const QByteArray& data) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : data) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void appendLittleEndian(QByteArray& out, quint32 value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.append(char((value >> shift) & 0xFF));
+}
+
+// qCompress gives a 4-byte length and a zlib stream; the zlib stream is the "deflate" content
+// coding, and its raw deflate part wrapped in a gzip header and trailer is the "gzip" coding.
+QByteArray deflated(const QByteArray& data) {
+    return qCompress(data).mid(4);
+}
+
+QByteArray gzipped(const QByteArray& data) {
+    const QByteArray zlib = deflated(data);
+    QByteArray out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
+    out += zlib.mid(2, zlib.size() - 6);
+    appendLittleEndian(out, crc32(data));
+    appendLittleEndian(out, quint32(data.size()));
+    return out;
+}
+
+QByteArray chunked(const QByteArray& data, int piece = 700) {
+    QByteArray out;
+    for (qsizetype at = 0; at < data.size(); at += piece) {
+        const QByteArray part = data.mid(at, piece);
+        out += QByteArray::number(part.size(), 16) + "\r\n" + part + "\r\n";
+    }
+    return out + "0\r\n\r\n";
+}
+
+QByteArray patterned(qsizetype size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 251) & 0xFF);
+    return data;
+}
+
+// Fills in %1 and %2 where the template has them; QString::arg would number them anew.
+QString withPorts(QString address, quint16 first, quint16 second = 0) {
+    return address.replace(QLatin1String("%1"), QString::number(first))
+        .replace(QLatin1String("%2"), QString::number(second));
+}
+
+QByteArray headerValue(const QByteArray& requestHead, const QByteArray& name) {
+    for (const QByteArray& line : requestHead.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestInet : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void deliversTheDocumentUnchanged_data();
+    void deliversTheDocumentUnchanged();
+    void acceptsAddressesAsTyped_data();
+    void acceptsAddressesAsTyped();
+    void followsRedirects_data();
+    void followsRedirects();
+    void decodesText_data();
+    void decodesText();
+    void reportsFailures_data();
+    void reportsFailures();
+    void secureTransfers_data();
+    void secureTransfers();
+    void sendsItsOwnUserAgentAndAcceptsCompression();
+    void stallTimeoutComesFromPrepare_data();
+    void stallTimeoutComesFromPrepare();
+    void steadyDripOutlastsTheStallTimeout();
+    void fiftyMegabytesArriveExactly();
+
+    void cancelEndsAWaitingFetchPromptly_data();
+    void cancelEndsAWaitingFetchPromptly();
+    void cancelWhenIdleDoesNothing();
+    void closingTheWindowWhileAFetchWaits_data();
+    void closingTheWindowWhileAFetchWaits();
+    void secondFetchOnTheSameInstanceIsRefused();
+    void fetchesOnTwoInstancesNest();
+    void quittingEveryEventLoopFailsTheWaitingFetch();
+
+private:
+    std::unique_ptr<TestHttpServer> m_server;
+};
+
+void TestInet::init() {
+    m_server = std::make_unique<TestHttpServer>();
+    QVERIFY(m_server->port() != 0);
+}
+
+void TestInet::cleanup() {
+    m_server.reset();
+    Inet::setMaxDocumentSize(Inet::defaultMaxDocumentSize);
+}
+
+void TestInet::deliversTheDocumentUnchanged_data() {
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QByteArray>("expected");
+
+    QByteArray everyByte;
+    for (int i = 0; i < 256; ++i)
+        everyByte.append(char(i));
+    const QByteArray text = QByteArray("<html>").repeated(5000);
+
+    QTest::newRow("plain document")
+        << document("<html>hello</html>") << QByteArray("<html>hello</html>");
+    QTest::newRow("empty document") << document({}) << QByteArray();
+    QTest::newRow("every byte value, NUL included") << document(everyByte) << everyByte;
+    QTest::newRow("CR, LF and CR CR LF untouched")
+        << document("a\rb\nc\r\r\nd") << QByteArray("a\rb\nc\r\r\nd");
+    QTest::newRow("gzip-coded body is unpacked")
+        << document(gzipped(text), {{"Content-Encoding", "gzip"}}) << text;
+    QTest::newRow("deflate-coded body is unpacked")
+        << document(deflated(text), {{"Content-Encoding", "deflate"}}) << text;
+    QTest::newRow("chunked body without a length")
+        << document(chunked(text), {{"Transfer-Encoding", "chunked"}}) << text;
+    QTest::newRow("body of 1 MB") << document(patterned(1 << 20)) << patterned(1 << 20);
+}
+
+void TestInet::deliversTheDocumentUnchanged() {
+    QFETCH(Response, response);
+    QFETCH(QByteArray, expected);
+    m_server->setResponse("/doc", response);
+
+    Inet inet;
+    inet.prepare(0);
+    const QByteArray bytes = inet.fetchBytes(m_server->url("/doc"));
+    QCOMPARE(bytes.size(), expected.size());
+    QVERIFY(bytes == expected);
+    QVERIFY(!inet.isFetching());
+}
+
+void TestInet::acceptsAddressesAsTyped_data() {
+    QTest::addColumn<QString>("address"); // %1: the server's port
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("full address") << "http://127.0.0.1:%1/doc"
+                                  << "/doc";
+    QTest::newRow("no scheme means http") << "127.0.0.1:%1/doc"
+                                          << "/doc";
+    QTest::newRow("host name localhost") << "http://localhost:%1/doc"
+                                         << "/doc";
+    QTest::newRow("localhost with a port and no scheme") << "localhost:%1/doc"
+                                                         << "/doc";
+    QTest::newRow("scheme in capitals") << "HTTP://127.0.0.1:%1/doc"
+                                        << "/doc";
+    QTest::newRow("surrounding white space is ignored") << " \t http://127.0.0.1:%1/doc \r\n"
+                                                        << "/doc";
+    QTest::newRow("query is sent as written") << "http://127.0.0.1:%1/doc?a=1&b=two"
+                                              << "/doc?a=1&b=two";
+    QTest::newRow("fragment is not sent") << "http://127.0.0.1:%1/doc#part"
+                                          << "/doc";
+}
+
+void TestInet::acceptsAddressesAsTyped() {
+    QFETCH(QString, address);
+    QFETCH(QString, path);
+    m_server->setResponse(path, document("found"));
+
+    Inet inet;
+    inet.prepare(0);
+    QCOMPARE(inet.fetchBytes(withPorts(address, m_server->port())), QByteArray("found"));
+    QCOMPARE(m_server->requestCount(path), 1);
+}
+
+void TestInet::followsRedirects_data() {
+    QTest::addColumn<QStringList>("redirects"); // "from status to", to may hold %1 (the port)
+    QTest::addColumn<QString>("start");
+
+    QTest::newRow("302 found") << QStringList{"/a 302 /doc"} << "/a";
+    QTest::newRow("301 moved permanently") << QStringList{"/a 301 /doc"} << "/a";
+    QTest::newRow("303 see other") << QStringList{"/a 303 /doc"} << "/a";
+    QTest::newRow("307 temporary redirect") << QStringList{"/a 307 /doc"} << "/a";
+    QTest::newRow("308 permanent redirect") << QStringList{"/a 308 /doc"} << "/a";
+    QTest::newRow("relative location") << QStringList{"/dir/a 302 ../doc"} << "/dir/a";
+    QTest::newRow("absolute location") << QStringList{"/a 302 http://127.0.0.1:%1/doc"} << "/a";
+    QTest::newRow("chain of ten hops")
+        << QStringList{"/1 302 /2", "/2 302 /3", "/3 302 /4", "/4 302 /5",  "/5 302 /6",
+                       "/6 302 /7", "/7 302 /8", "/8 302 /9", "/9 302 /10", "/10 302 /doc"}
+        << "/1";
+}
+
+void TestInet::followsRedirects() {
+    QFETCH(QStringList, redirects);
+    QFETCH(QString, start);
+    for (const QString& redirect : redirects) {
+        const QStringList parts = redirect.split(QLatin1Char(' '));
+        m_server->setRedirect(parts.at(0), withPorts(parts.at(2), m_server->port()),
+                              parts.at(1).toInt());
+    }
+    m_server->setResponse("/doc", document("the document"));
+
+    Inet inet;
+    inet.prepare(0);
+    QCOMPARE(inet.fetchText(m_server->url(start)), QStringLiteral("the document"));
+    QCOMPARE(m_server->requestCount("/doc"), 1);
+}
+
+void TestInet::decodesText_data() {
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray html = "text/html";
+    const QString nul(QChar(0));
+
+    QTest::newRow("undeclared UTF-8")
+        << html << QByteArray("caf\xc3\xa9 \xe2\x82\xac") << QStringLiteral("café €");
+    QTest::newRow("charset from the Content-Type header")
+        << QByteArray("text/html; charset=windows-1252") << QByteArray("caf\xe9 \x80")
+        << QStringLiteral("café €");
+    QTest::newRow("header charset quoted and in capitals")
+        << QByteArray("text/html; charset=\"UTF-8\"") << QByteArray("\xc3\xa9")
+        << QStringLiteral("é");
+    QTest::newRow("latin1 label reads as Windows-1252")
+        << QByteArray("text/html; charset=ISO-8859-1") << QByteArray("\x93hi\x94")
+        << QStringLiteral("“hi”");
+    QTest::newRow("header charset wins over meta")
+        << QByteArray("text/html; charset=utf-8")
+        << QByteArray("<meta charset=windows-1252>\xc3\xa9")
+        << QStringLiteral("<meta charset=windows-1252>é");
+    QTest::newRow("declared UTF-8 keeps its bad bytes as replacement characters")
+        << QByteArray("text/html; charset=utf-8")
+        << QByteArray("a\xff"
+                      "b")
+        << QStringLiteral("a\uFFFDb");
+    QTest::newRow("unknown header charset falls back to sniffing")
+        << QByteArray("text/html; charset=x-no-such-charset") << QByteArray("caf\xe9")
+        << QStringLiteral("café");
+    QTest::newRow("UTF-8 byte-order mark is dropped") << html
+                                                      << QByteArray("\xef\xbb\xbf"
+                                                                    "caf\xc3\xa9")
+                                                      << QStringLiteral("café");
+    QTest::newRow("UTF-16LE byte-order mark")
+        << html << QByteArray("\xff\xfeh\0i\0", 6) << QStringLiteral("hi");
+    QTest::newRow("UTF-16BE byte-order mark")
+        << html << QByteArray("\xfe\xff\0h\0i", 6) << QStringLiteral("hi");
+    QTest::newRow("byte-order mark wins over meta")
+        << html << QByteArray("\xef\xbb\xbf<meta charset=windows-1252>\xc3\xa9")
+        << QStringLiteral("<meta charset=windows-1252>é");
+    QTest::newRow("meta charset")
+        << html << QByteArray("<head><meta charset=\"windows-1252\"></head>\xc3\xa9")
+        << QStringLiteral("<head><meta charset=\"windows-1252\"></head>Ã©");
+    QTest::newRow("meta http-equiv with charset in its content")
+        << html
+        << QByteArray("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                      "charset=windows-1252\">\xc3\xa9")
+        << QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                          "charset=windows-1252\">Ã©");
+    QTest::newRow("meta beyond the first 4 KB is ignored")
+        << html << QByteArray(4096, ' ') + "<meta charset=windows-1252>\xc3\xa9"
+        << QString(4096, QLatin1Char(' ')) + QStringLiteral("<meta charset=windows-1252>é");
+    QTest::newRow("meta claiming UTF-16 reads as UTF-8")
+        << html << QByteArray("<meta charset=utf-16>\xc3\xa9")
+        << QStringLiteral("<meta charset=utf-16>é");
+    QTest::newRow("invalid UTF-8 falls back to Windows-1252")
+        << html << QByteArray("caf\xe9 \x93q\x94 \x80 \x81") << QStringLiteral("café “q” € \u0081");
+    QTest::newRow("UTF-8 cut off at the end falls back to Windows-1252")
+        << html << QByteArray("abc\xe2\x82") << QStringLiteral("abcâ‚");
+    QTest::newRow("NUL bytes kept in UTF-8")
+        << html << QByteArray("a\0b\0", 4) << QStringLiteral("a") + nul + "b" + nul;
+    QTest::newRow("NUL bytes kept in the Windows-1252 fallback")
+        << html << QByteArray("\0\xe9\0", 3) << nul + QStringLiteral("é") + nul;
+    QTest::newRow("charset the platform knows by name")
+        << QByteArray("text/plain; charset=koi8-r") << QByteArray("\xf0\xd2\xc9\xd7\xc5\xd4")
+        << QStringLiteral("Привет");
+}
+
+void TestInet::decodesText() {
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, expected);
+    if (contentType.contains("koi8-r") && !QStringDecoder("koi8-r").isValid())
+        QSKIP("This Qt build knows no KOI8-R decoder");
+    m_server->setResponse("/doc", document(body, {{"Content-Type", contentType}}));
+
+    Inet inet;
+    inet.prepare(0);
+    const QString text = inet.fetchText(m_server->url("/doc"));
+    QCOMPARE(text.size(), expected.size());
+    QCOMPARE(text, expected);
+}
+
+void TestInet::reportsFailures_data() {
+    QTest::addColumn<Response>("response"); // served at /doc
+    QTest::addColumn<QStringList>("redirects");
+    QTest::addColumn<QString>("address"); // %1: the server's port, %2: a closed port
+    QTest::addColumn<qint64>("maxSize");  // 0: the default
+    QTest::addColumn<int>("stallTimeout");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("mentions");
+
+    const QString doc = QStringLiteral("http://127.0.0.1:%1/doc");
+    const QStringList none;
+    const int patient = patientStallTimeout;
+    const int brief = 300;
+
+    Response status404;
+    status404.status = 404;
+    status404.reason = "Not Found";
+    Response status500 = document("<h1>Internal error</h1>");
+    status500.status = 500;
+    status500.reason = "Internal Server Error";
+    Response status400;
+    status400.status = 400;
+    status400.reason = "Bad Request";
+    Response bigErrorPage = document(QByteArray(5 << 20, 'e'));
+    bigErrorPage.status = 403;
+    bigErrorPage.reason = "Forbidden";
+    Response silent;
+    silent.silent = true;
+    Response stall = document("never sent");
+    stall.stall = true;
+    Response dropBefore;
+    dropBefore.dropBeforeHeaders = true;
+    Response dropMid = document(QByteArray(100000, 'x'));
+    dropMid.dropAfterHeaders = true;
+    Response shortBody = document("0123456789");
+    shortBody.announcedLength = 100;
+    Response plain = document(QByteArray(2000, 'x'));
+
+    QTest::newRow("status 404") << status404 << none << doc << qint64(0) << patient
+                                << Kind::HttpStatus << "404 Not Found";
+    QTest::newRow("status 500 with an error page")
+        << status500 << none << doc << qint64(0) << patient << Kind::HttpStatus << "500";
+    QTest::newRow("status 400") << status400 << none << doc << qint64(0) << patient
+                                << Kind::HttpStatus << "400";
+    QTest::newRow("error status with a large page")
+        << bigErrorPage << none << doc << qint64(0) << patient << Kind::HttpStatus << "403";
+    QTest::newRow("connection refused") << plain << none << "http://127.0.0.1:%2/doc" << qint64(0)
+                                        << patient << Kind::Network << "refused";
+    QTest::newRow("server silent after the request")
+        << silent << none << doc << qint64(0) << brief << Kind::Stalled << "0.3 s";
+    QTest::newRow("server stalls after the headers")
+        << stall << none << doc << qint64(0) << brief << Kind::Stalled << "0.3 s";
+    QTest::newRow("connection closed before any answer")
+        << dropBefore << none << doc << qint64(0) << patient << Kind::Network << "closed";
+    QTest::newRow("connection closed in the middle of the body")
+        << dropMid << none << doc << qint64(0) << patient << Kind::ShortBody
+        << "of the 100000 bytes";
+    QTest::newRow("body shorter than its Content-Length")
+        << shortBody << none << doc << qint64(0) << patient << Kind::ShortBody
+        << "after 10 of the 100 bytes";
+    QTest::newRow("redirect loop")
+        << plain << QStringList{"/a 302 /b", "/b 302 /a"} << "http://127.0.0.1:%1/a" << qint64(0)
+        << patient << Kind::Redirect << "more than 10 times";
+    QTest::newRow("redirect to itself")
+        << plain << QStringList{"/a 301 /a"} << "http://127.0.0.1:%1/a" << qint64(0) << patient
+        << Kind::Redirect << "more than 10 times";
+    QTest::newRow("eleven redirects")
+        << plain << QStringList{"/1 302 /2",  "/2 302 /3",   "/3 302 /4",   "/4 302 /5",
+                                "/5 302 /6",  "/6 302 /7",   "/7 302 /8",   "/8 302 /9",
+                                "/9 302 /10", "/10 302 /11", "/11 302 /doc"}
+        << "http://127.0.0.1:%1/1" << qint64(0) << patient << Kind::Redirect
+        << "more than 10 times";
+    QTest::newRow("redirect to an ftp address")
+        << plain << QStringList{"/a 302 ftp://127.0.0.1/doc"} << "http://127.0.0.1:%1/a"
+        << qint64(0) << patient << Kind::Redirect << "redirected";
+    QTest::newRow("redirect to a local file")
+        << plain << QStringList{"/a 302 file:///etc/passwd"} << "http://127.0.0.1:%1/a" << qint64(0)
+        << patient << Kind::Redirect << "redirected";
+    QTest::newRow("ftp address") << plain << none << "ftp://127.0.0.1:%1/doc" << qint64(0)
+                                 << patient << Kind::BadAddress << "\"ftp\"";
+    QTest::newRow("local file address") << plain << none << "file:///etc/passwd" << qint64(0)
+                                        << patient << Kind::BadAddress << "\"file\"";
+    QTest::newRow("javascript address") << plain << none << "javascript:alert(1)" << qint64(0)
+                                        << patient << Kind::BadAddress << "\"javascript\"";
+    QTest::newRow("javascript address with slashes")
+        << plain << none << "javascript://host/alert(1)" << qint64(0) << patient << Kind::BadAddress
+        << "\"javascript\"";
+    QTest::newRow("data address") << plain << none << "data:text/html,<b>hi</b>" << qint64(0)
+                                  << patient << Kind::BadAddress << "\"data\"";
+    QTest::newRow("mail address") << plain << none << "mailto:someone@127.0.0.1" << qint64(0)
+                                  << patient << Kind::BadAddress << "\"mailto\"";
+    QTest::newRow("empty address")
+        << plain << none << "" << qint64(0) << patient << Kind::BadAddress << "No address";
+    QTest::newRow("white space only") << plain << none << " \t\r\n"
+                                      << qint64(0) << patient << Kind::BadAddress << "No address";
+    QTest::newRow("scheme without a host")
+        << plain << none << "http://" << qint64(0) << patient << Kind::BadAddress << "not valid";
+    QTest::newRow("port without a host") << plain << none << "http://:%1/doc" << qint64(0)
+                                         << patient << Kind::BadAddress << "not valid";
+    QTest::newRow("unclosed IPv6 bracket") << plain << none << "http://[::1/doc" << qint64(0)
+                                           << patient << Kind::BadAddress << "not valid";
+    QTest::newRow("document larger than the limit, announced")
+        << plain << none << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+    QTest::newRow("document larger than the limit, not announced")
+        << document(chunked(QByteArray(2000, 'x')), {{"Transfer-Encoding", "chunked"}}) << none
+        << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+    QTest::newRow("document larger than the limit once unpacked")
+        << document(gzipped(QByteArray(100000, '0')), {{"Content-Encoding", "gzip"}}) << none << doc
+        << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+}
+
+void TestInet::reportsFailures() {
+    QFETCH(Response, response);
+    QFETCH(QStringList, redirects);
+    QFETCH(QString, address);
+    QFETCH(qint64, maxSize);
+    QFETCH(int, stallTimeout);
+    QFETCH(Kind, kind);
+    QFETCH(QString, mentions);
+    m_server->setResponse("/doc", response);
+    for (const QString& redirect : redirects) {
+        const QStringList parts = redirect.split(QLatin1Char(' '));
+        m_server->setRedirect(parts.at(0), parts.at(2), parts.at(1).toInt());
+    }
+    if (maxSize > 0)
+        Inet::setMaxDocumentSize(maxSize);
+
+    Inet inet;
+    inet.setStallTimeout(stallTimeout);
+    inet.prepare(0);
+    const auto failure = failureOf([&] {
+        inet.fetchBytes(withPorts(address, m_server->port(), TestHttpServer::closedPort()));
+    });
+    QVERIFY2(failure, "the fetch succeeded");
+    QVERIFY2(failure->message().contains(mentions), qPrintable(failure->message()));
+    QCOMPARE(failure->kind(), kind);
+    QVERIFY(!inet.isFetching());
+
+    // A failure leaves nothing behind that could spoil the next fetch.
+    Inet::setMaxDocumentSize(Inet::defaultMaxDocumentSize);
+    m_server->setResponse("/next", document("next"));
+    inet.prepare(0);
+    QCOMPARE(inet.fetchBytes(m_server->url("/next")), QByteArray("next"));
+}
+
+void TestInet::secureTransfers_data() {
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<QString>("address"); // %1: the TLS server's port, %2: the plain one's
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("mentions");
+    QTest::addColumn<int>("plainRequests"); // how often the plain /doc was asked for
+
+    QTest::newRow("https document")
+        << true << "https://127.0.0.1:%1/doc" << true << Kind{} << QString() << 0;
+    QTest::newRow("https by the name localhost")
+        << true << "https://localhost:%1/doc" << true << Kind{} << QString() << 0;
+    QTest::newRow("http redirecting to https is followed")
+        << true << "http://127.0.0.1:%2/up" << true << Kind{} << QString() << 0;
+    QTest::newRow("https redirecting to https is followed")
+        << true << "https://127.0.0.1:%1/hop" << true << Kind{} << QString() << 0;
+    QTest::newRow("https redirecting to http is refused")
+        << true << "https://127.0.0.1:%1/down" << false << Kind::Redirect << "unencrypted" << 0;
+    QTest::newRow("untrusted certificate is refused")
+        << false << "https://127.0.0.1:%1/doc" << false << Kind::Network << "secure connection"
+        << 0;
+}
+
+void TestInet::secureTransfers() {
+    QFETCH(bool, trusted);
+    QFETCH(QString, address);
+    QFETCH(bool, succeeds);
+    QFETCH(Kind, kind);
+    QFETCH(QString, mentions);
+    QFETCH(int, plainRequests);
+    if (!QSslSocket::supportsSsl())
+        QSKIP("No TLS backend on this machine");
+
+    const QSslConfiguration previous = QSslConfiguration::defaultConfiguration();
+    const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(previous); });
+    if (trusted)
+        TestHttpServer::trustLocalCertificate();
+
+    TestHttpServer secure(TestHttpServer::localTlsConfiguration());
+    QVERIFY(secure.port() != 0);
+    TestHttpServer& plain = *m_server;
+    secure.setResponse("/doc", document("secret"));
+    plain.setResponse("/doc", document("in the clear"));
+    secure.setRedirect("/hop", secure.url("/doc"));
+    secure.setRedirect("/down", plain.url("/doc"));
+    plain.setRedirect("/up", secure.url("/doc"));
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    inet.prepare(0);
+    const QString target = withPorts(address, secure.port(), plain.port());
+    if (succeeds) {
+        QCOMPARE(inet.fetchBytes(target), QByteArray("secret"));
+    } else {
+        const auto failure = failureOf([&] { inet.fetchBytes(target); });
+        QVERIFY2(failure, "the fetch succeeded");
+        QCOMPARE(failure->kind(), kind);
+        QVERIFY2(failure->message().contains(mentions), qPrintable(failure->message()));
+    }
+    QCOMPARE(plain.requestCount("/doc"), plainRequests);
+}
+
+void TestInet::sendsItsOwnUserAgentAndAcceptsCompression() {
+    m_server->setResponse("/doc", document("x"));
+    Inet inet;
+    inet.prepare(0);
+    inet.fetchBytes(m_server->url("/doc"));
+
+    const QByteArray head = m_server->lastRequestHeaders();
+    QVERIFY2(head.startsWith("GET /doc HTTP/1.1"), head.constData());
+    QCOMPARE(headerValue(head, "User-Agent"), QByteArray("Tarvell/1.0"));
+    QVERIFY2(headerValue(head, "Accept-Encoding").contains("gzip"), head.constData());
+}
+
+void TestInet::stallTimeoutComesFromPrepare_data() {
+    QTest::addColumn<int>("stallTimeout");
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("0 means the stall timeout") << 300 << 0 << "for 0.3 s";
+    QTest::newRow("negative means the stall timeout") << 300 << -5 << "for 0.3 s";
+    QTest::newRow("seconds replace the stall timeout") << patientStallTimeout << 1 << "for 1 s";
+}
+
+void TestInet::stallTimeoutComesFromPrepare() {
+    QFETCH(int, stallTimeout);
+    QFETCH(int, setting);
+    QFETCH(QString, mentions);
+    Response silent;
+    silent.silent = true;
+    m_server->setResponse("/doc", silent);
+
+    Inet inet;
+    inet.setStallTimeout(stallTimeout);
+    inet.prepare(setting);
+    const auto failure = failureOf([&] { inet.fetchBytes(m_server->url("/doc")); });
+    QVERIFY2(failure, "the fetch succeeded");
+    QCOMPARE(failure->kind(), Kind::Stalled);
+    QVERIFY2(failure->message().contains(mentions), qPrintable(failure->message()));
+}
+
+void TestInet::steadyDripOutlastsTheStallTimeout() {
+    // Twenty pieces 50 ms apart take a second, far more than the stall timeout; no single
+    // silence comes near it.
+    Response drip = document(patterned(1000));
+    drip.dripChunk = 50;
+    drip.dripIntervalMs = 50;
+    m_server->setResponse("/doc", drip);
+
+    Inet inet;
+    inet.setStallTimeout(400);
+    inet.prepare(0);
+    QVERIFY(inet.fetchBytes(m_server->url("/doc")) == patterned(1000));
+}
+
+void TestInet::fiftyMegabytesArriveExactly() {
+    const QByteArray body = patterned(50 * 1024 * 1024);
+    m_server->setResponse("/big", document(body, {{"Content-Type", "application/octet-stream"}}));
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    inet.prepare(0);
+    const QByteArray bytes = inet.fetchBytes(m_server->url("/big"));
+    QCOMPARE(bytes.size(), body.size());
+    QVERIFY(bytes == body);
+}
+
+void TestInet::cancelEndsAWaitingFetchPromptly_data() {
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<int>("cancelDelay"); // after the request arrived
+
+    Response silent;
+    silent.silent = true;
+    Response stall = document("never sent");
+    stall.stall = true;
+    Response drip = document(QByteArray(100000, 'd'));
+    drip.dripChunk = 10;
+    drip.dripIntervalMs = 20;
+
+    QTest::newRow("before any answer") << silent << 0;
+    QTest::newRow("after the headers, while the server stalls") << stall << 200;
+    QTest::newRow("while the body trickles in") << drip << 300;
+}
+
+void TestInet::cancelEndsAWaitingFetchPromptly() {
+    QFETCH(Response, response);
+    QFETCH(int, cancelDelay);
+    m_server->setResponse("/doc", response);
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    bool fetchingWhenCancelled = false;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&] {
+        QTimer::singleShot(cancelDelay, &inet, [&] {
+            fetchingWhenCancelled = inet.isFetching();
+            inet.cancel();
+        });
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    inet.prepare(0);
+    const auto failure = failureOf([&] { inet.fetchBytes(m_server->url("/doc")); });
+    QVERIFY2(failure, "the cancelled fetch returned a document");
+    QCOMPARE(failure->kind(), Kind::Cancelled);
+    QVERIFY2(clock.elapsed() < promptly, "the cancel did not end the wait");
+    QVERIFY(fetchingWhenCancelled);
+    QVERIFY(!inet.isFetching());
+
+    // The next fetch is not affected by the earlier cancel.
+    disconnect(m_server.get(), nullptr, &inet, nullptr);
+    m_server->setResponse("/next", document("next"));
+    inet.prepare(0);
+    QCOMPARE(inet.fetchBytes(m_server->url("/next")), QByteArray("next"));
+}
+
+void TestInet::cancelWhenIdleDoesNothing() {
+    m_server->setResponse("/doc", document("document"));
+    Inet inet;
+    inet.cancel();
+    QVERIFY(!inet.isFetching());
+    inet.prepare(0);
+    QCOMPARE(inet.fetchBytes(m_server->url("/doc")), QByteArray("document"));
+    inet.cancel();
+    inet.cancel();
+    inet.prepare(0);
+    QCOMPARE(inet.fetchBytes(m_server->url("/doc")), QByteArray("document"));
+}
+
+void TestInet::closingTheWindowWhileAFetchWaits_data() {
+    QTest::addColumn<bool>("deleteLater");
+
+    QTest::newRow("Inet deleted by a handler") << false;
+    QTest::newRow("window deleted later, taking its Inet along") << true;
+}
+
+void TestInet::closingTheWindowWhileAFetchWaits() {
+    QFETCH(bool, deleteLater);
+    Response silent;
+    silent.silent = true;
+    m_server->setResponse("/doc", silent);
+
+    auto* window = new QObject;
+    auto* inet = new Inet(window);
+    const QPointer<Inet> watch(inet);
+    inet->setStallTimeout(patientStallTimeout);
+    connect(m_server.get(), &TestHttpServer::requestReceived, window, [&] {
+        QTimer::singleShot(0, window, [&] {
+            if (deleteLater)
+                window->deleteLater();
+            else
+                delete inet;
+        });
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    inet->prepare(0);
+    const auto failure = failureOf([&] { inet->fetchBytes(m_server->url("/doc")); });
+    QVERIFY2(failure, "the fetch of a destroyed Inet returned a document");
+    QCOMPARE(failure->kind(), Kind::Abandoned);
+    QVERIFY(clock.elapsed() < promptly);
+    QVERIFY(watch.isNull());
+    if (!deleteLater)
+        delete window;
+}
+
+void TestInet::secondFetchOnTheSameInstanceIsRefused() {
+    Response drip = document(patterned(2000));
+    drip.dripChunk = 200;
+    drip.dripIntervalMs = 20;
+    m_server->setResponse("/first", drip);
+    m_server->setResponse("/second", document("second"));
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    std::optional<TransferFailure> refusal;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&](const QString& path) {
+        if (path == QLatin1String("/first"))
+            QTimer::singleShot(0, &inet, [&] {
+                refusal = failureOf([&] { inet.fetchBytes(m_server->url("/second")); });
+            });
+    });
+
+    inet.prepare(0);
+    QVERIFY(inet.fetchBytes(m_server->url("/first")) == patterned(2000));
+    QVERIFY2(refusal, "the second fetch was not refused");
+    QCOMPARE(refusal->kind(), Kind::Busy);
+    QCOMPARE(m_server->requestCount("/second"), 0);
+    QVERIFY(!inet.isFetching());
+}
+
+void TestInet::fetchesOnTwoInstancesNest() {
+    Response drip = document(patterned(2000));
+    drip.dripChunk = 200;
+    drip.dripIntervalMs = 20;
+    m_server->setResponse("/outer", drip);
+    m_server->setResponse("/inner", document(patterned(3000)));
+
+    Inet outer;
+    Inet inner;
+    QByteArray innerBytes;
+    bool outerFetchingMeanwhile = false;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &outer, [&](const QString& path) {
+        if (path == QLatin1String("/outer"))
+            QTimer::singleShot(0, &inner, [&] {
+                inner.prepare(0);
+                innerBytes = inner.fetchBytes(m_server->url("/inner"));
+                outerFetchingMeanwhile = outer.isFetching();
+            });
+    });
+
+    outer.prepare(0);
+    QVERIFY(outer.fetchBytes(m_server->url("/outer")) == patterned(2000));
+    QVERIFY(innerBytes == patterned(3000));
+    QVERIFY(outerFetchingMeanwhile);
+}
+
+void TestInet::quittingEveryEventLoopFailsTheWaitingFetch() {
+    // QCoreApplication::exit ends every running event loop, the fetch's own one included,
+    // while the reply is still open. Run inside exec() so that the quit ends there, too.
+    Response silent;
+    silent.silent = true;
+    m_server->setResponse("/doc", silent);
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet,
+            [] { QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); }); });
+    std::optional<TransferFailure> failure;
+    bool ran = false;
+    QTimer::singleShot(0, &inet, [&] {
+        ran = true;
+        inet.prepare(0);
+        failure = failureOf([&] { inet.fetchBytes(m_server->url("/doc")); });
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    QCoreApplication::exec();
+    QVERIFY(ran);
+    QVERIFY2(failure, "the fetch returned a document");
+    QCOMPARE(failure->kind(), Kind::Abandoned);
+    QVERIFY(clock.elapsed() < promptly);
+    QVERIFY(!inet.isFetching());
+}
+
+QTEST_GUILESS_MAIN(TestInet)
+#include "tst_inet.moc"
