@@ -1,5 +1,6 @@
 #include "platform/sourcebox.h"
 
+#include <QEvent>
 #include <QFont>
 
 namespace {
@@ -62,6 +63,16 @@ void SourceBox::setSourceText(const QString& text)
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
     SendScintilla(SCI_GOTOPOS, 0UL);
+}
+
+void SourceBox::changeEvent(QEvent* event)
+{
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::FontChange && !m_applyingFont) {
+        m_applyingFont = true;
+        QsciScintilla::setFont(font());
+        m_applyingFont = false;
+    }
 }
 
 qsizetype SourceBox::textLength() const

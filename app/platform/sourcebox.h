@@ -20,7 +20,12 @@ public:
     // Selects length units from start; the caret ends at the end of the selection.
     void setSelection(qsizetype start, qsizetype length);
 
+protected:
+    // The editor draws with its own styles: a font given to the widget is handed on to them.
+    void changeEvent(QEvent* event) override;
+
 private:
+    bool m_applyingFont = false;
     long byteOffset(const QString& text, qsizetype index) const;
     qsizetype unitIndex(const QString& text, long byteOffset) const;
 };
