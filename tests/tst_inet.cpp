@@ -129,6 +129,7 @@ private slots:
     void secureTransfers_data();
     void secureTransfers();
     void sendsItsOwnUserAgentAndAcceptsCompression();
+    void documentsFollowOneAnotherOnAKeptAliveConnection();
     void stallTimeoutComesFromPrepare_data();
     void stallTimeoutComesFromPrepare();
     void steadyDripOutlastsTheStallTimeout();
@@ -562,6 +563,21 @@ void TestInet::sendsItsOwnUserAgentAndAcceptsCompression() {
     QVERIFY2(head.startsWith("GET /doc HTTP/1.1"), head.constData());
     QCOMPARE(headerValue(head, "User-Agent"), QByteArray("Tarvell/1.0"));
     QVERIFY2(headerValue(head, "Accept-Encoding").contains("gzip"), head.constData());
+}
+
+void TestInet::documentsFollowOneAnotherOnAKeptAliveConnection() {
+    // Over a reused connection only the Content-Length separates one answer from the next.
+    m_server->setResponse("/one", document("first document", {{"Connection", "keep-alive"}}));
+    m_server->setResponse("/two", document("second", {{"Connection", "keep-alive"}}));
+    Inet inet;
+    for (int round = 0; round < 3; ++round) {
+        inet.prepare(0);
+        QCOMPARE(inet.fetchBytes(m_server->url("/one")), QByteArray("first document"));
+        inet.prepare(0);
+        QCOMPARE(inet.fetchBytes(m_server->url("/two")), QByteArray("second"));
+    }
+    QCOMPARE(m_server->requestCount("/one"), 3);
+    QCOMPARE(m_server->requestCount("/two"), 3);
 }
 
 void TestInet::stallTimeoutComesFromPrepare_data() {

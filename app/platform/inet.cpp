@@ -30,8 +30,11 @@ constexpr qint64 largestReservation = qint64(64) * 1024 * 1024;
 constexpr qsizetype metaScanLength = 4096;
 
 QString hostAndPort(const QUrl& url) {
+    const QString host = url.host().contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + url.host() + QLatin1Char(']')
+                             : url.host();
     const int port = url.port();
-    return port < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(port);
+    return port < 0 ? host : QStringLiteral("%1:%2").arg(host).arg(port);
 }
 
 QString secondsText(int milliseconds) {
