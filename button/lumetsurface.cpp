@@ -87,11 +87,12 @@ void LumetSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, m_image);
     m_label.paint(painter, palette());
-    // The focus cue sits inside the edges and clear of the caption's colour, so neither the
-    // raised nor the pressed look changes under it.
+    // The focus cue sits inside the edges, so neither the raised nor the pressed look changes
+    // under it. Like other widgets it shows once the keyboard is in use (the style decides).
     if (parentWidget() && parentWidget()->hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
+        option.state |= QStyle::State_HasFocus;
         option.rect = rect().adjusted(2, 2, -2, -2);
         option.backgroundColor = SystemColor::resolve(m_backColor, palette());
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
