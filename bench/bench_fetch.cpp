@@ -1,0 +1,136 @@
+// How fast Inet brings a 50 MB document over 127.0.0.1, as bytes and as text, against two
+// baselines measured in the same run from the same local server: a bare socket that reads the
+// answer until the server closes (what the machine can do at all), and a plain
+// QNetworkAccessManager reply read once at the end (what Qt costs without our bookkeeping).
+//
+//   build/<dir>/bin/bench_fetch [megabytes] [rounds]
+
+#include "platform/inet.h"
+#include "support/testhttpserver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double secondsOf(const std::function<qint64()>& run, qint64 expected, int rounds) {
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const qint64 size = run();
+        times.push_back(timer.nsecsElapsed() / 1e9);
+        if (size != expected) {
+            std::fprintf(stderr, "wrong size: %lld instead of %lld\n", static_cast<long long>(size),
+                         static_cast<long long>(expected));
+            std::exit(1);
+        }
+    }
+    return median(times);
+}
+
+qint64 bareSocket(quint16 port, const QByteArray& path, qint64 expected) {
+    QTcpSocket socket;
+    QByteArray answer;
+    answer.reserve(expected + 4096);
+    QEventLoop loop;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    loop.exec();
+    answer += socket.readAll();
+    return answer.size() - (answer.indexOf("\r\n\r\n") + 4);
+}
+
+qint64 plainReply(QNetworkAccessManager& manager, const QString& url) {
+    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(url)));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const qint64 size = reply->readAll().size();
+    delete reply;
+    return size;
+}
+
+void report(const char* what, double seconds, double baseline, qint64 bytes) {
+    std::printf("%-42s %8.3f s %9.1f MB/s %7.2f x\n", what, seconds, bytes / seconds / 1e6,
+                seconds / baseline);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 megabytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 50;
+    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 5;
+    const qint64 size = megabytes * 1024 * 1024;
+
+    // Text that is mostly ASCII with some UTF-8, and a Windows-1252 variant that is not UTF-8,
+    // so the text fetch also pays for the fallback.
+    const QByteArray line = "<p>caf\xc3\xa9 <a href=\"page.html\">link</a> lorem ipsum dolor</p>\n";
+    QByteArray utf8 = line.repeated(size / line.size() + 1).left(size);
+    QByteArray legacy = utf8;
+    legacy.replace("\xc3\xa9", "\xe9!");
+
+    TestHttpServer server;
+    TestHttpServer::Response response;
+    response.headers = {{"Content-Type", "text/html"}};
+    response.body = utf8;
+    server.setResponse("/utf8", response);
+    response.body = legacy;
+    server.setResponse("/legacy", response);
+
+    QNetworkAccessManager manager;
+    Inet inet;
+    inet.setStallTimeout(120000);
+
+    const double bare =
+        secondsOf([&] { return bareSocket(server.port(), "/utf8", size); }, size, rounds);
+    const double qt =
+        secondsOf([&] { return plainReply(manager, server.url("/utf8")); }, size, rounds);
+    const double bytes = secondsOf(
+        [&] {
+            inet.prepare(0);
+            return qint64(inet.fetchBytes(server.url("/utf8")).size());
+        },
+        size, rounds);
+    const qint64 utf8Characters = QString::fromUtf8(utf8).size();
+    const double text = secondsOf(
+        [&] {
+            inet.prepare(0);
+            return qint64(inet.fetchText(server.url("/utf8")).size());
+        },
+        utf8Characters, rounds);
+    const double fallback = secondsOf(
+        [&] {
+            inet.prepare(0);
+            return qint64(inet.fetchText(server.url("/legacy")).size());
+        },
+        legacy.size(), rounds);
+
+    std::printf("%lld MB over 127.0.0.1, median of %d rounds, ratio to the bare socket\n",
+                static_cast<long long>(megabytes), rounds);
+    report("bare socket (baseline)", bare, bare, size);
+    report("QNetworkAccessManager, read at the end", qt, bare, size);
+    report("Inet::fetchBytes", bytes, bare, size);
+    report("Inet::fetchText, UTF-8", text, bare, size);
+    report("Inet::fetchText, Windows-1252 fallback", fallback, bare, size);
+    std::printf("Inet::fetchBytes / QNetworkAccessManager: %.2f\n", bytes / qt);
+    return 0;
+}
