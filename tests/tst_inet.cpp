@@ -141,6 +141,7 @@ private slots:
     void closingTheWindowWhileAFetchWaits_data();
     void closingTheWindowWhileAFetchWaits();
     void secondFetchOnTheSameInstanceIsRefused();
+    void fetchStartedRightAfterACancelRuns();
     void fetchesOnTwoInstancesNest();
     void quittingEveryEventLoopFailsTheWaitingFetch();
 
@@ -758,6 +759,37 @@ void TestInet::secondFetchOnTheSameInstanceIsRefused() {
     QVERIFY(!inet.isFetching());
 }
 
+void TestInet::fetchStartedRightAfterACancelRuns() {
+    // A cancel click and the next fetch click can both be handled before the cancelled fetch
+    // gets back to its caller.
+    Response silent;
+    silent.silent = true;
+    m_server->setResponse("/first", silent);
+    m_server->setResponse("/second", document("second"));
+
+    Inet inet;
+    inet.setStallTimeout(patientStallTimeout);
+    QByteArray second;
+    std::optional<TransferFailure> secondFailure;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&](const QString& path) {
+        if (path == QLatin1String("/first"))
+            QTimer::singleShot(0, &inet, [&] {
+                inet.cancel();
+                inet.prepare(0);
+                secondFailure =
+                    failureOf([&] { second = inet.fetchBytes(m_server->url("/second")); });
+            });
+    });
+
+    inet.prepare(0);
+    const auto failure = failureOf([&] { inet.fetchBytes(m_server->url("/first")); });
+    QVERIFY2(failure, "the cancelled fetch returned a document");
+    QCOMPARE(failure->kind(), Kind::Cancelled);
+    QVERIFY2(!secondFailure, qPrintable(secondFailure ? secondFailure->message() : QString()));
+    QCOMPARE(second, QByteArray("second"));
+    QVERIFY(!inet.isFetching());
+}
+
 void TestInet::fetchesOnTwoInstancesNest() {
     Response drip = document(patterned(2000));
     drip.dripChunk = 200;
@@ -768,18 +800,21 @@ void TestInet::fetchesOnTwoInstancesNest() {
     Inet outer;
     Inet inner;
     QByteArray innerBytes;
+    std::optional<TransferFailure> innerFailure;
     bool outerFetchingMeanwhile = false;
     connect(m_server.get(), &TestHttpServer::requestReceived, &outer, [&](const QString& path) {
         if (path == QLatin1String("/outer"))
             QTimer::singleShot(0, &inner, [&] {
                 inner.prepare(0);
-                innerBytes = inner.fetchBytes(m_server->url("/inner"));
+                innerFailure =
+                    failureOf([&] { innerBytes = inner.fetchBytes(m_server->url("/inner")); });
                 outerFetchingMeanwhile = outer.isFetching();
             });
     });
 
     outer.prepare(0);
     QVERIFY(outer.fetchBytes(m_server->url("/outer")) == patterned(2000));
+    QVERIFY2(!innerFailure, qPrintable(innerFailure ? innerFailure->message() : QString()));
     QVERIFY(innerBytes == patterned(3000));
     QVERIFY(outerFetchingMeanwhile);
 }

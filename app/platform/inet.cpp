@@ -466,7 +466,9 @@ QByteArray Inet::fetchBytes(const QString& address) {
 
 QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
     // The callers' own state flags rule this out; refusing keeps the waiting fetch intact.
-    if (m_transfer) {
+    // A fetch that has ended (say, cancelled) but whose caller has not resumed yet does not
+    // count: a click that starts the next fetch in that moment must not fail.
+    if (m_transfer && !m_transfer->finished) {
         throw TransferFailure(Kind::Busy,
                               tr("Another transfer is still running; it has to end first."));
     }

@@ -32,9 +32,10 @@ public:
     void prepare(qint32 setting);
 
     // Waits in an event loop of its own until the whole document has arrived; throws
-    // TransferFailure otherwise. The text is decoded by the charset of the Content-Type header,
-    // else the byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and when
-    // nothing was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
+    // TransferFailure otherwise, and at once (Kind::Busy) when a fetch of this instance is
+    // still waiting further down the stack. The text is decoded by the charset of the Content-Type
+    // header, else the byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and
+    // when nothing was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
     QString fetchText(const QString& address);
     // The body exactly as received (after the transfer encoding is undone).
     QByteArray fetchBytes(const QString& address);
@@ -42,6 +43,7 @@ public:
     // Makes the waiting fetch fail promptly with TransferFailure::Kind::Cancelled, even when its
     // document has just been completed. Does nothing when no fetch waits.
     void cancel();
+    // True from the start of a fetch until it returns or throws.
     bool isFetching() const;
 
     void setStallTimeout(int milliseconds);
