@@ -34,7 +34,7 @@ double secondsOf(const std::function<qint64()>& run, qint64 expected, int rounds
         QElapsedTimer timer;
         timer.start();
         const qint64 size = run();
-        times.push_back(timer.nsecsElapsed() / 1e9);
+        times.push_back(double(timer.nsecsElapsed()) / 1e9);
         if (size != expected) {
             std::fprintf(stderr, "wrong size: %lld instead of %lld\n", static_cast<long long>(size),
                          static_cast<long long>(expected));
@@ -69,7 +69,7 @@ qint64 plainReply(QNetworkAccessManager& manager, const QString& url) {
 }
 
 void report(const char* what, double seconds, double baseline, qint64 bytes) {
-    std::printf("%-42s %8.3f s %9.1f MB/s %7.2f x\n", what, seconds, bytes / seconds / 1e6,
+    std::printf("%-42s %8.3f s %9.1f MB/s %7.2f x\n", what, seconds, double(bytes) / seconds / 1e6,
                 seconds / baseline);
 }
 

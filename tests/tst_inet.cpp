@@ -623,7 +623,7 @@ void TestInet::steadyDripOutlastsTheStallTimeout() {
 }
 
 void TestInet::fiftyMegabytesArriveExactly() {
-    const QByteArray body = patterned(50 * 1024 * 1024);
+    const QByteArray body = patterned(qsizetype(50) * 1024 * 1024);
     m_server->setResponse("/big", document(body, {{"Content-Type", "application/octet-stream"}}));
 
     Inet inet;

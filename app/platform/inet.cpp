@@ -77,7 +77,7 @@ QUrl checkedAddress(const QString& address) {
                                   .arg(trimmed, scheme));
     }
 
-    const QUrl url(full, QUrl::TolerantMode);
+    QUrl url(full, QUrl::TolerantMode);
     if (!url.isValid() || url.host().isEmpty()) {
         throw TransferFailure(Kind::BadAddress,
                               Inet::tr("The address \"%1\" is not valid.").arg(trimmed));
@@ -263,7 +263,7 @@ struct Inet::Transfer {
 
     void request(const QUrl& address);
     void fail(Kind kind, const QString& message);
-    bool isRedirect() const;
+    [[nodiscard]] bool isRedirect() const;
     void onHeaders();
     void onReadyRead();
     void onFinished();

@@ -44,7 +44,7 @@ public:
     // document has just been completed. Does nothing when no fetch waits.
     void cancel();
     // True from the start of a fetch until it returns or throws.
-    bool isFetching() const;
+    [[nodiscard]] bool isFetching() const;
 
     void setStallTimeout(int milliseconds);
     // Applies to every instance; a document announced or received larger than this fails,
@@ -59,7 +59,7 @@ private:
     struct Transfer;
 
     QByteArray fetch(const QString& address, QByteArray* contentType);
-    int effectiveStallTimeout() const;
+    [[nodiscard]] int effectiveStallTimeout() const;
 
     QNetworkAccessManager* m_manager = nullptr;
     Transfer* m_transfer = nullptr; // lives on the stack of the fetch that waits

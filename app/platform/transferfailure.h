@@ -28,8 +28,8 @@ public:
         , m_kind(kind)
         , m_message(message) {}
 
-    Kind kind() const { return m_kind; }
-    QString message() const { return m_message; }
+    [[nodiscard]] Kind kind() const { return m_kind; }
+    [[nodiscard]] QString message() const { return m_message; }
 
 private:
     Kind m_kind;

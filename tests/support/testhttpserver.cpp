@@ -15,10 +15,10 @@ namespace {
 
 // Keeps at most this much queued in a socket, so a large body is handed over piece by piece
 // instead of being copied whole into every connection's write buffer.
-constexpr qint64 writeWindow = 256 * 1024;
+constexpr qint64 writeWindow = qint64(256) * 1024;
 
 // A request whose header block grows beyond this is not a request we serve.
-constexpr qsizetype largestRequest = 1024 * 1024;
+constexpr qsizetype largestRequest = qsizetype(1024) * 1024;
 
 // Generated for these tests only (self-signed, EC P-256, 127.0.0.1 and localhost, valid
 // 2000-2199); it protects nothing.
@@ -216,7 +216,7 @@ void TestHttpServer::readRequests(QTcpSocket* socket) {
             return; // the request's own body is still on its way
         connection.input.remove(0, requestEnd);
 
-        const QByteArray method = requestLine.at(0);
+        const QByteArray& method = requestLine.at(0);
         QString path = QString::fromLatin1(requestLine.at(1));
         if (!path.startsWith(QLatin1Char('/'))) { // absolute form, as sent to a proxy
             const QUrl absolute(path);

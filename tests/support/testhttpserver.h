@@ -25,8 +25,8 @@ public:
     explicit TestHttpServer(const QSslConfiguration& tls, QObject* parent = nullptr);
     ~TestHttpServer() override;
 
-    quint16 port() const;
-    QString url(const QString& path) const; // "http://127.0.0.1:<port><path>"
+    [[nodiscard]] quint16 port() const;
+    [[nodiscard]] QString url(const QString& path) const; // "http://127.0.0.1:<port><path>"
 
     struct Response {
         int status = 200;
@@ -47,8 +47,9 @@ public:
 
     void setResponse(const QString& path, const Response& response);
     void setRedirect(const QString& path, const QString& location, int status = 302);
-    int requestCount(const QString& path) const;
-    QByteArray lastRequestHeaders() const; // request line and headers of the latest request
+    [[nodiscard]] int requestCount(const QString& path) const;
+    [[nodiscard]] QByteArray
+    lastRequestHeaders() const; // request line and headers of the latest request
     // A port on 127.0.0.1 that refuses connections; it stays reserved for the whole process,
     // so no other server can take it meanwhile.
     static quint16 closedPort();
