@@ -37,7 +37,8 @@ public:
     // header, else the byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and
     // when nothing was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
     QString fetchText(const QString& address);
-    // The body exactly as received (after the transfer encoding is undone).
+    // The body exactly as sent, once the chunked transfer coding and a gzip or deflate content
+    // coding are undone.
     QByteArray fetchBytes(const QString& address);
 
     // Makes the waiting fetch fail promptly with TransferFailure::Kind::Cancelled, even when its
