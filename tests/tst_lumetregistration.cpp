@@ -24,6 +24,7 @@ private slots:
     void classObjectIsOnlyGivenForTheLumetClass_data();
     void classObjectIsOnlyGivenForTheLumetClass();
     void mayUnloadOnlyWhenNoControlOrLockLives();
+    void registrationThatCannotBeWrittenFails();
     void registrationToolRegistersAndUnregisters();
     void registrationToolFailsClearly_data();
     void registrationToolFailsClearly();
@@ -174,6 +175,26 @@ void TestLumetRegistration::mayUnloadOnlyWhenNoControlOrLockLives() {
     QCOMPARE(object->lockServer(false), inproc::Ok);
     object->release();
     QCOMPARE(canUnloadNow(), inproc::Ok);
+}
+
+void TestLumetRegistration::registrationThatCannotBeWrittenFails() {
+    const auto registerServer = entry<inproc::RegisterServerFn>(inproc::RegisterServerName);
+    QVERIFY(registerServer);
+    const QByteArray registry = qgetenv("INPROC_REGISTRY");
+    // A folder where the registry file should be: nothing can be written there.
+    qputenv("INPROC_REGISTRY", QFile::encodeName(m_files.path()));
+    const inproc::Status status = registerServer();
+    QProcess tool;
+    tool.start(QStringLiteral(TARVELL_BIN_DIR "/regcontrol"), {controlLibraryPath()});
+    const bool finished = tool.waitForFinished(30000);
+    qputenv("INPROC_REGISTRY", registry);
+
+    QCOMPARE(status, inproc::RegistryWriteFailed);
+    QVERIFY(finished);
+    QVERIFY(tool.exitCode() != 0);
+    const QString errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    QVERIFY2(errors.contains(QDir::toNativeSeparators(m_files.path())), qPrintable(errors));
+    QVERIFY(inproc::ClassRegistry::lookup("Lumet1.Lumet", nullptr, nullptr));
 }
 
 void TestLumetRegistration::registrationToolRegistersAndUnregisters() {
