@@ -5,11 +5,13 @@
 #include "main/tarvellmain.h"
 
 #include <QApplication>
+#include <QNetworkProxyFactory>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvell"));
+    // Fetch through the proxy the desktop is set up with, as a browser would.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     TarvellMain window;
     window.load();
     // Closed during its title animation: the run is already over.

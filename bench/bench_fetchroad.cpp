@@ -1,7 +1,8 @@
 // The whole road of a page: from Enter in the address box to the link list filled, for a
 // 12 MB page with 120,000 links served on 127.0.0.1, as a ratio to curl fetching the same
 // page in the same run; "Take out HTML" on that page through its button with the longest
-// stretch the window could not react; and how long a 1 MB page that is one single line takes to show.
+// stretch the window could not react; and how long a 1 MB page that is one single line takes to
+// show.
 //
 //   scripts/bench            (or: build/release/bin/bench_fetchroad)
 
@@ -26,8 +27,7 @@
 
 namespace {
 
-QByteArray pageWithLinks(int links, qsizetype targetSize)
-{
+QByteArray pageWithLinks(int links, qsizetype targetSize) {
     QByteArray page = "<html><head><title>links</title></head><body>\n";
     const qsizetype perLink = targetSize / links;
     for (int i = 0; i < links; ++i) {
@@ -41,8 +41,7 @@ QByteArray pageWithLinks(int links, qsizetype targetSize)
     return page;
 }
 
-double curlSeconds(const QString& url)
-{
+double curlSeconds(const QString& url) {
     QTemporaryDir dir;
     QProcess curl;
     QEventLoop loop;
@@ -54,8 +53,7 @@ double curlSeconds(const QString& url)
     return timer.nsecsElapsed() / 1e9;
 }
 
-double roadSeconds(TarvellMain& window, const QString& url)
-{
+double roadSeconds(TarvellMain& window, const QString& url) {
     window.urlbox()->setText(url);
     QElapsedTimer timer;
     timer.start();
@@ -67,8 +65,7 @@ double roadSeconds(TarvellMain& window, const QString& url)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString error;

@@ -15,8 +15,6 @@ inline constexpr const char* DefaultInterfaceId = "{9960BF8B-021B-402E-9A39-F5B4
 inline constexpr const char* DefaultInterfaceName = "_Lumet";
 inline constexpr const char* EventInterfaceId = "{718C9F78-AEBD-4A3A-A618-97312B0D0434}";
 inline constexpr const char* EventInterfaceName = "__Lumet";
-inline constexpr const char* FileVersion = "1.0.0.1";
-inline constexpr const char* FileVersionText = "1.00.0001";
 inline constexpr int ToolboxBitmapId = 30000;
 
 } // namespace LumetIds

@@ -7,7 +7,10 @@
 #include "lumetids.h"
 #include "serverlocks.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #ifdef Q_OS_WIN
@@ -53,7 +56,7 @@ inproc::ClassRecord lumetClass(const QString& libraryPath) {
     record.defaultInterfaceName = QLatin1String(LumetIds::DefaultInterfaceName);
     record.eventInterfaceId = QLatin1String(LumetIds::EventInterfaceId);
     record.eventInterfaceName = QLatin1String(LumetIds::EventInterfaceName);
-    record.fileVersion = QLatin1String(LumetIds::FileVersion);
+    record.fileVersion = fileVersion();
     record.control = true;
     record.toolboxBitmap =
         libraryPath + QLatin1Char(',') + QString::number(LumetIds::ToolboxBitmapId);

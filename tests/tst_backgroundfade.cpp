@@ -15,8 +15,7 @@ private Q_SLOTS:
     void paintedPicture();
 };
 
-void TestBackgroundFade::bandColours_data()
-{
+void TestBackgroundFade::bandColours_data() {
     QTest::addColumn<int>("band");
     QTest::addColumn<QColor>("colour");
     QTest::newRow("first band is mid grey") << 1 << QColor(128, 128, 128);
@@ -28,8 +27,7 @@ void TestBackgroundFade::bandColours_data()
     QTest::newRow("last never reaches the target") << 100 << QColor(1, 1, 41);
 }
 
-void TestBackgroundFade::bandColours()
-{
+void TestBackgroundFade::bandColours() {
     QFETCH(int, band);
     QFETCH(QColor, colour);
     const QVector<FadeBand> bands = fadeBands(6120, 3960);
@@ -37,8 +35,7 @@ void TestBackgroundFade::bandColours()
     QCOMPARE(bands.at(band - 1).colour, colour);
 }
 
-void TestBackgroundFade::mainWindowBands()
-{
+void TestBackgroundFade::mainWindowBands() {
     const QVector<FadeBand> bands = fadeBands(6120, 3960);
     QCOMPARE(bands.at(0).left, qint16(0));
     QCOMPARE(bands.at(1).left, qint16(61));
@@ -54,8 +51,7 @@ void TestBackgroundFade::mainWindowBands()
     QVERIFY2(shortOfEdge > 15 && shortOfEdge < 25, qPrintable(QString::number(shortOfEdge)));
 }
 
-void TestBackgroundFade::paintedPicture()
-{
+void TestBackgroundFade::paintedPicture() {
     QPixmap picture(408, 264);
     picture.fill(Qt::magenta);
     paintFade(picture);

@@ -23,16 +23,14 @@ namespace {
 
 const char* const Idle = "Get HTML Source";
 
-QStringList comboEntries(const QComboBox* combo)
-{
+QStringList comboEntries(const QComboBox* combo) {
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
     return entries;
 }
 
-TestHttpServer::Response page(const QByteArray& body, int status = 200)
-{
+TestHttpServer::Response page(const QByteArray& body, int status = 200) {
     TestHttpServer::Response r;
     r.status = status;
     r.reason = status == 200 ? "OK" : "Error";
@@ -85,14 +83,12 @@ private:
     std::unique_ptr<MessageRecorder> m_boxes;
 };
 
-void TestTarvellMain::initTestCase()
-{
+void TestTarvellMain::initTestCase() {
     QString error;
     QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
 }
 
-void TestTarvellMain::init()
-{
+void TestTarvellMain::init() {
     Program::reset();
     m_boxes = std::make_unique<MessageRecorder>();
     m_server = std::make_unique<TestHttpServer>();
@@ -102,21 +98,18 @@ void TestTarvellMain::init()
     m_window->Inet1()->setStallTimeout(2000);
 }
 
-void TestTarvellMain::cleanup()
-{
+void TestTarvellMain::cleanup() {
     m_window.reset();
     m_server.reset();
     m_boxes.reset();
 }
 
-void TestTarvellMain::fetch(const QString& address)
-{
+void TestTarvellMain::fetch(const QString& address) {
     m_window->urlbox()->setText(address);
     m_window->button("Lumet1").click();
 }
 
-void TestTarvellMain::layoutOfEveryControl_data()
-{
+void TestTarvellMain::layoutOfEveryControl_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<QString>("text");
@@ -140,16 +133,15 @@ void TestTarvellMain::layoutOfEveryControl_data()
     QTest::newRow("about") << "Lumet9" << QRect(120, 3600, 1395, 255) << "About";
 }
 
-void TestTarvellMain::layoutOfEveryControl()
-{
+void TestTarvellMain::layoutOfEveryControl() {
     QFETCH(QString, name);
     QFETCH(QRect, twips);
     QFETCH(QString, text);
 
     QWidget* control = m_window->findChild<QWidget*>(name);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15,
-                                        twips.height() / 15));
+    QCOMPARE(control->geometry(),
+             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     if (name.startsWith("Lumet")) {
         QCOMPARE(m_window->button(name).caption(), text);
         QCOMPARE(control->property("ForeColor").toUInt(), 0xFFFFFFu);
@@ -167,8 +159,7 @@ void TestTarvellMain::layoutOfEveryControl()
     QVERIFY(!font.italic() && !font.underline() && !font.strikeOut());
 }
 
-void TestTarvellMain::windowAfterStart()
-{
+void TestTarvellMain::windowAfterStart() {
     QCOMPARE(m_window->windowTitle(), QString("Tarvell 1.0 by Orvane"));
     QCOMPARE(m_window->size(), QSize(6120 / 15, 3960 / 15));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
@@ -185,8 +176,7 @@ void TestTarvellMain::windowAfterStart()
              "the window is centred on the screen");
 }
 
-void TestTarvellMain::titleGrowsFromTheRight()
-{
+void TestTarvellMain::titleGrowsFromTheRight() {
     TarvellMain window;
     QStringList titles;
     connect(&window, &QWidget::windowTitleChanged, this,
@@ -200,11 +190,10 @@ void TestTarvellMain::titleGrowsFromTheRight()
     QCOMPARE(titles, expected);
 }
 
-void TestTarvellMain::tabOrder()
-{
-    const QStringList expected = {"Lumet1", "urlbox", "Text1",  "Lumet3",     "Lumet4",
-                                  "Lumet2", "FindBox", "Lumet5", "Lumet6",    "ReplaceBox",
-                                  "Lumet7", "Lumet8", "Combo1", "Lumet9"};
+void TestTarvellMain::tabOrder() {
+    const QStringList expected = {"Lumet1", "urlbox",  "Text1",  "Lumet3", "Lumet4",
+                                  "Lumet2", "FindBox", "Lumet5", "Lumet6", "ReplaceBox",
+                                  "Lumet7", "Lumet8",  "Combo1", "Lumet9"};
     QWidget* w = m_window->findChild<QWidget*>("Lumet1");
     QStringList order;
     for (int i = 0; i < expected.size(); ++i) {
@@ -217,8 +206,7 @@ void TestTarvellMain::tabOrder()
     QCOMPARE(order, expected);
 }
 
-void TestTarvellMain::fadeIsPaintedIntoTheBackground()
-{
+void TestTarvellMain::fadeIsPaintedIntoTheBackground() {
     const QImage background = m_window->background().toImage();
     QVERIFY(!background.isNull());
     // The first band is mid grey, the last almost the dark blue it heads for.
@@ -226,8 +214,7 @@ void TestTarvellMain::fadeIsPaintedIntoTheBackground()
     QCOMPARE(QColor(background.pixel(404, 100)), QColor(1, 1, 41));
 }
 
-void TestTarvellMain::fetchShowsSourceWithFixedLineEnds()
-{
+void TestTarvellMain::fetchShowsSourceWithFixedLineEnds() {
     m_server->setResponse("/dir/page.html", page("a\nb\r\nc"));
     fetch(m_server->url("/dir/page.html"));
     QCOMPARE(m_window->Text1()->sourceText(), QString("a\r\nb\r\r\nc"));
@@ -235,8 +222,7 @@ void TestTarvellMain::fetchShowsSourceWithFixedLineEnds()
     QVERIFY(m_boxes->messages.isEmpty());
 }
 
-void TestTarvellMain::fetchFillsLinkListAndFolderAddress()
-{
+void TestTarvellMain::fetchFillsLinkListAndFolderAddress() {
     m_server->setResponse("/dir/page.html",
                           page("<a href=\"one.htm\">1</a><a href=\"two.html\">2</a>"
                                "<a href=\"one.htm\">again</a><script src=\"s.js\"></script>"));
@@ -247,8 +233,7 @@ void TestTarvellMain::fetchFillsLinkListAndFolderAddress()
     QCOMPARE(m_window->Combo1()->currentIndex(), 0);
 }
 
-void TestTarvellMain::previousPageLeadsTheNextList()
-{
+void TestTarvellMain::previousPageLeadsTheNextList() {
     m_server->setResponse("/a.html", page("<a href=\"b.html\">b</a>"));
     m_server->setResponse("/b.html", page("<a href=\"a.html\">a</a><a href=\"c.htm\">c</a>"));
     fetch(m_server->url("/a.html"));
@@ -259,8 +244,7 @@ void TestTarvellMain::previousPageLeadsTheNextList()
     QCOMPARE(Program::PageURL, m_server->url("/b.html"));
 }
 
-void TestTarvellMain::emptyDocumentStillRefillsTheList()
-{
+void TestTarvellMain::emptyDocumentStillRefillsTheList() {
     m_server->setResponse("/first.html", page("<a href=\"x.htm\">x</a>"));
     m_server->setResponse("/empty.html", page(""));
     fetch(m_server->url("/first.html"));
@@ -269,8 +253,7 @@ void TestTarvellMain::emptyDocumentStillRefillsTheList()
     QCOMPARE(comboEntries(m_window->Combo1()), QStringList{m_server->url("/first.html")});
 }
 
-void TestTarvellMain::enterFetchesOtherKeysDoNot()
-{
+void TestTarvellMain::enterFetchesOtherKeysDoNot() {
     m_server->setResponse("/p.html", page("hello"));
     m_window->urlbox()->setText(m_server->url("/p.html"));
     m_window->urlbox()->setFocus();
@@ -285,8 +268,7 @@ void TestTarvellMain::enterFetchesOtherKeysDoNot()
     QCOMPARE(m_window->Text1()->sourceText(), QString("hello"));
 }
 
-void TestTarvellMain::secondClickCancelsTheFetch()
-{
+void TestTarvellMain::secondClickCancelsTheFetch() {
     m_server->setResponse("/ok.html", page("<a href=\"k.htm\">k</a>"));
     fetch(m_server->url("/ok.html"));
     TestHttpServer::Response slow = page("never complete");
@@ -312,22 +294,18 @@ void TestTarvellMain::secondClickCancelsTheFetch()
     QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
 }
 
-void TestTarvellMain::enterCancelsTheFetch()
-{
+void TestTarvellMain::enterCancelsTheFetch() {
     TestHttpServer::Response slow = page("x");
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
-    QTimer::singleShot(100, this, [&] {
-        QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
-    });
+    QTimer::singleShot(100, this, [&] { QTest::keyClick(m_window->urlbox(), Qt::Key_Return); });
     fetch(m_server->url("/slow.html"));
     QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(m_server->requestCount("/slow.html"), 1);
 }
 
-void TestTarvellMain::cancelDuringTheScan()
-{
+void TestTarvellMain::cancelDuringTheScan() {
     // Enough links that the scan lets events run many times.
     QByteArray body;
     for (int i = 0; i < 200000; ++i)
@@ -356,8 +334,7 @@ void TestTarvellMain::cancelDuringTheScan()
     QVERIFY(m_boxes->messages.isEmpty());
 }
 
-void TestTarvellMain::failuresKeepThePreviousPage_data()
-{
+void TestTarvellMain::failuresKeepThePreviousPage_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("kind");
     enum { NotFound, ServerError, Refused, Stall, Dropped, RedirectLoop, BadScheme };
@@ -370,8 +347,7 @@ void TestTarvellMain::failuresKeepThePreviousPage_data()
     QTest::newRow("not a web address") << "" << int(BadScheme);
 }
 
-void TestTarvellMain::failuresKeepThePreviousPage()
-{
+void TestTarvellMain::failuresKeepThePreviousPage() {
     QFETCH(QString, path);
     QFETCH(int, kind);
 
@@ -406,8 +382,7 @@ void TestTarvellMain::failuresKeepThePreviousPage()
     QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
 }
 
-void TestTarvellMain::addressWithoutFolderShowsDocumentThenError()
-{
+void TestTarvellMain::addressWithoutFolderShowsDocumentThenError() {
     m_server->setResponse("/", page("<a href=\"r.htm\">root</a>"));
     const QString noSlash = QString("127.0.0.1:%1").arg(m_server->port());
     fetch(noSlash);
@@ -419,8 +394,7 @@ void TestTarvellMain::addressWithoutFolderShowsDocumentThenError()
     QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
 }
 
-void TestTarvellMain::hostileDocumentsAreShown_data()
-{
+void TestTarvellMain::hostileDocumentsAreShown_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<QString>("shown");
@@ -429,12 +403,11 @@ void TestTarvellMain::hostileDocumentsAreShown_data()
                                     << QString::fromUtf16(u"a\u0000b\r\nc", 6);
     QTest::newRow("invalid UTF-8 read as Windows-1252")
         << QByteArray("caf\xe9 \x80") << QByteArray("text/html") << QString::fromUtf8("café €");
-    QTest::newRow("one long line") << QByteArray(1 << 20, 'x') << QByteArray("text/html")
-                                   << QString(1 << 20, 'x');
+    QTest::newRow("one long line")
+        << QByteArray(1 << 20, 'x') << QByteArray("text/html") << QString(1 << 20, 'x');
 }
 
-void TestTarvellMain::hostileDocumentsAreShown()
-{
+void TestTarvellMain::hostileDocumentsAreShown() {
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, contentType);
     QFETCH(QString, shown);
@@ -447,8 +420,7 @@ void TestTarvellMain::hostileDocumentsAreShown()
     QCOMPARE(m_window->Text1()->sourceText(), shown);
 }
 
-void TestTarvellMain::rapidClicksDuringFetchAndScan()
-{
+void TestTarvellMain::rapidClicksDuringFetchAndScan() {
     QByteArray body;
     for (int i = 0; i < 50000; ++i)
         body += "<a href=\"q" + QByteArray::number(i) + ".htm\">x</a>";
@@ -475,8 +447,7 @@ void TestTarvellMain::rapidClicksDuringFetchAndScan()
     QVERIFY(m_window->isVisible());
 }
 
-void TestTarvellMain::closingTheWindowWhileFetching()
-{
+void TestTarvellMain::closingTheWindowWhileFetching() {
     TestHttpServer::Response slow = page("x");
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
@@ -487,19 +458,20 @@ void TestTarvellMain::closingTheWindowWhileFetching()
     QTRY_VERIFY(!m_window);
 }
 
-void TestTarvellMain::goToResolvesAndFetches_data()
-{
+void TestTarvellMain::goToResolvesAndFetches_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("expectedPath");
-    QTest::newRow("relative entry") << "sub/next.htm" << "/site/sub/next.htm";
+    QTest::newRow("relative entry") << "sub/next.htm"
+                                    << "/site/sub/next.htm";
     QTest::newRow("leading slash stays in the folder") << "/images/a.htm"
                                                        << "/site/images/a.htm";
-    QTest::newRow("three dots dropped") << "...x.htm" << "/site/x.htm";
-    QTest::newRow("spaces around the entry") << "  y.htm  " << "/site/y.htm";
+    QTest::newRow("three dots dropped") << "...x.htm"
+                                        << "/site/x.htm";
+    QTest::newRow("spaces around the entry") << "  y.htm  "
+                                             << "/site/y.htm";
 }
 
-void TestTarvellMain::goToResolvesAndFetches()
-{
+void TestTarvellMain::goToResolvesAndFetches() {
     QFETCH(QString, entry);
     QFETCH(QString, expectedPath);
     m_server->setResponse("/site/index.html", page("start"));
@@ -515,8 +487,7 @@ void TestTarvellMain::goToResolvesAndFetches()
     QCOMPARE(m_window->Combo1()->itemText(0), m_server->url("/site/index.html"));
 }
 
-void TestTarvellMain::goToWithNothingToGoTo()
-{
+void TestTarvellMain::goToWithNothingToGoTo() {
     // Before the first load the list holds one empty entry.
     const QString before = m_window->urlbox()->text();
     m_window->button("Lumet8").click();

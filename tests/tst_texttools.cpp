@@ -53,33 +53,28 @@ private:
     std::unique_ptr<MessageRecorder> m_boxes;
 };
 
-void TestTextTools::initTestCase()
-{
+void TestTextTools::initTestCase() {
     QString error;
     QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
 }
 
-void TestTextTools::init()
-{
+void TestTextTools::init() {
     m_boxes = std::make_unique<MessageRecorder>();
     m_window = std::make_unique<TarvellMain>();
     m_window->load();
 }
 
-void TestTextTools::cleanup()
-{
+void TestTextTools::cleanup() {
     m_window.reset();
     m_boxes.reset();
 }
 
-void TestTextTools::setSource(const QString& text)
-{
+void TestTextTools::setSource(const QString& text) {
     m_window->Text1()->setSourceText(text);
     m_window->Text1()->setSelection(0, 0);
 }
 
-void TestTextTools::findNextStepsThroughOverlappingMatches()
-{
+void TestTextTools::findNextStepsThroughOverlappingMatches() {
     setSource("aaaa");
     m_window->FindBox()->setText("aa");
     HostedButton findNext = m_window->button("Lumet2");
@@ -96,8 +91,7 @@ void TestTextTools::findNextStepsThroughOverlappingMatches()
     QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(0));
 }
 
-void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd()
-{
+void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd() {
     setSource("<IMG src=a><img src=b>\r\n<Img>");
     m_window->FindBox()->setText("img");
     HostedButton findNext = m_window->button("Lumet2");
@@ -114,8 +108,7 @@ void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd()
     QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
 }
 
-void TestTextTools::findNextOnEmptySource()
-{
+void TestTextTools::findNextOnEmptySource() {
     setSource("");
     m_window->FindBox()->setText("x");
     m_window->button("Lumet2").click();
@@ -123,8 +116,7 @@ void TestTextTools::findNextOnEmptySource()
     QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
 }
 
-void TestTextTools::findNextSkipsAHandMadeSelection()
-{
+void TestTextTools::findNextSkipsAHandMadeSelection() {
     setSource("ab ab ab");
     m_window->FindBox()->setText("ab");
     m_window->Text1()->setSelection(3, 4);
@@ -136,23 +128,22 @@ void TestTextTools::findNextSkipsAHandMadeSelection()
     QCOMPARE(m_boxes->messages.size(), 1);
 }
 
-void TestTextTools::replaceAllAsksFirst()
-{
+void TestTextTools::replaceAllAsksFirst() {
     setSource("img IMG img");
     m_window->FindBox()->setText("img");
     m_window->ReplaceBox()->setText(" pic ");
     m_window->button("Lumet7").click();
     QCOMPARE(m_boxes->messages.size(), 1);
     const MessageRequest& ask = m_boxes->messages.first();
-    QCOMPARE(ask.text, QString("Are you sure you want to replace all the \"img\"'s with \" pic \"'s?"));
+    QCOMPARE(ask.text,
+             QString("Are you sure you want to replace all the \"img\"'s with \" pic \"'s?"));
     QCOMPARE(ask.buttons, MessageButtons::YesNo);
     QCOMPARE(ask.icon, MessageIcon::None);
     QCOMPARE(ask.title, QString("Orvane"));
     QCOMPARE(m_window->Text1()->sourceText(), QString(" pic  IMG  pic "));
 }
 
-void TestTextTools::replaceAllAnsweredNoChangesNothing()
-{
+void TestTextTools::replaceAllAnsweredNoChangesNothing() {
     setSource("aaa");
     m_window->Text1()->setSelection(1, 1);
     m_window->FindBox()->setText("aa");
@@ -167,8 +158,7 @@ void TestTextTools::replaceAllAnsweredNoChangesNothing()
     QCOMPARE(m_window->Text1()->sourceText(), QString("ba"));
 }
 
-void TestTextTools::replaceAllWithTheInitialTexts()
-{
+void TestTextTools::replaceAllWithTheInitialTexts() {
     setSource("Find What? and Find What?");
     m_window->button("Lumet7").click();
     QCOMPARE(m_boxes->texts().first(),
@@ -177,8 +167,7 @@ void TestTextTools::replaceAllWithTheInitialTexts()
     QCOMPARE(m_window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
 }
 
-void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive()
-{
+void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive() {
     QString page;
     for (int i = 0; i < 200000; ++i)
         page += QStringLiteral("<p class=x>word</p>\r\n");
@@ -194,15 +183,13 @@ void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive()
     QVERIFY2(ticks > 0, "events ran while the mark-up was cut");
 }
 
-void TestTextTools::copyAllSelectsAndCopiesEverything_data()
-{
+void TestTextTools::copyAllSelectsAndCopiesEverything_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("line breaks included") << QString("one\r\ntwo\r\r\nthree\n");
     QTest::newRow("empty text") << QString();
 }
 
-void TestTextTools::copyAllSelectsAndCopiesEverything()
-{
+void TestTextTools::copyAllSelectsAndCopiesEverything() {
     QFETCH(QString, text);
     QGuiApplication::clipboard()->setText("something before");
     setSource(text);
@@ -213,24 +200,30 @@ void TestTextTools::copyAllSelectsAndCopiesEverything()
     QVERIFY(m_boxes->messages.isEmpty());
 }
 
-void TestTextTools::openUrlHandsOverOnlyWebAddresses_data()
-{
+void TestTextTools::openUrlHandsOverOnlyWebAddresses_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("opened");
     QTest::newRow("http address") << "http://www.example.com/a.html"
                                   << "http://www.example.com/a.html";
-    QTest::newRow("https address") << "https://example.org/" << "https://example.org/";
-    QTest::newRow("no scheme is taken as http") << "www.example.com/x" << "http://www.example.com/x";
-    QTest::newRow("host with port") << "localhost:8080/p" << "http://localhost:8080/p";
-    QTest::newRow("empty address") << "" << "";
-    QTest::newRow("file address") << "file:///etc/passwd" << "";
-    QTest::newRow("local path") << "/usr/bin/xterm" << "";
-    QTest::newRow("script address") << "javascript:alert(1)" << "";
-    QTest::newRow("other scheme") << "smb://server/share" << "";
+    QTest::newRow("https address") << "https://example.org/"
+                                   << "https://example.org/";
+    QTest::newRow("no scheme is taken as http") << "www.example.com/x"
+                                                << "http://www.example.com/x";
+    QTest::newRow("host with port") << "localhost:8080/p"
+                                    << "http://localhost:8080/p";
+    QTest::newRow("empty address") << ""
+                                   << "";
+    QTest::newRow("file address") << "file:///etc/passwd"
+                                  << "";
+    QTest::newRow("local path") << "/usr/bin/xterm"
+                                << "";
+    QTest::newRow("script address") << "javascript:alert(1)"
+                                    << "";
+    QTest::newRow("other scheme") << "smb://server/share"
+                                  << "";
 }
 
-void TestTextTools::openUrlHandsOverOnlyWebAddresses()
-{
+void TestTextTools::openUrlHandsOverOnlyWebAddresses() {
     QFETCH(QString, typed);
     QFETCH(QString, opened);
     UrlCatcher catcher;
@@ -252,8 +245,7 @@ void TestTextTools::openUrlHandsOverOnlyWebAddresses()
     }
 }
 
-void TestTextTools::aboutTextCharacterForCharacter()
-{
+void TestTextTools::aboutTextCharacterForCharacter() {
     m_window->button("Lumet9").click();
     QCOMPARE(m_boxes->messages.size(), 1);
     const MessageRequest& box = m_boxes->messages.first();

@@ -11,15 +11,13 @@ constexpr int BandCount = 100;
 constexpr double TwipsPerPixel = 15.0;
 
 // Half-way values go to the even neighbour, as the original arithmetic rounds.
-int roundHalfEven(double value)
-{
+int roundHalfEven(double value) {
     return static_cast<int>(std::nearbyint(value));
 }
 
 } // namespace
 
-QVector<FadeBand> fadeBands(double innerWidthTwips, double innerHeightTwips)
-{
+QVector<FadeBand> fadeBands(double innerWidthTwips, double innerHeightTwips) {
     const float w = static_cast<float>(innerWidthTwips / BandCount);
     const auto h = static_cast<qint16>(roundHalfEven(innerHeightTwips));
     const auto dr = static_cast<float>(-128.0 / BandCount);
@@ -34,8 +32,7 @@ QVector<FadeBand> fadeBands(double innerWidthTwips, double innerHeightTwips)
     bands.reserve(BandCount);
     for (int i = 0; i < BandCount; ++i) {
         const float right = static_cast<float>(x) + w;
-        bands.append({x, right, h,
-                      QColor(roundHalfEven(r), roundHalfEven(g), roundHalfEven(b))});
+        bands.append({x, right, h, QColor(roundHalfEven(r), roundHalfEven(g), roundHalfEven(b))});
         x = static_cast<qint16>(roundHalfEven(right));
         r = r + dr;
         g = g + dg;
@@ -44,8 +41,7 @@ QVector<FadeBand> fadeBands(double innerWidthTwips, double innerHeightTwips)
     return bands;
 }
 
-void paintFade(QPixmap& background)
-{
+void paintFade(QPixmap& background) {
     QPainter painter(&background);
     const QSize size = background.size() / background.devicePixelRatio();
     for (const FadeBand& band :

@@ -2,8 +2,7 @@
 
 #include <QRegularExpression>
 
-std::optional<QUrl> browserAddress(const QString& typed)
-{
+std::optional<QUrl> browserAddress(const QString& typed) {
     const QString text = typed.trimmed();
     if (text.isEmpty() || text.startsWith(QLatin1Char('/')) || text.startsWith(QLatin1Char('\\')))
         return std::nullopt;

@@ -6,12 +6,9 @@
 #include <QPainter>
 
 FadedWindow::FadedWindow(QWidget* parent)
-    : QWidget(parent)
-{
-}
+    : QWidget(parent) {}
 
-void FadedWindow::fadeform()
-{
+void FadedWindow::fadeform() {
     const qreal ratio = devicePixelRatioF();
     m_background = QPixmap(size() * ratio);
     m_background.setDevicePixelRatio(ratio);
@@ -21,13 +18,13 @@ void FadedWindow::fadeform()
     update();
 }
 
-void FadedWindow::paintEvent(QPaintEvent* event)
-{
+void FadedWindow::paintEvent(QPaintEvent* event) {
     if (m_background.isNull()) {
         QWidget::paintEvent(event);
         return;
     }
     QPainter painter(this);
-    painter.drawPixmap(event->rect(), m_background, QRectF(event->rect().topLeft() * m_background.devicePixelRatio(),
-                                                           event->rect().size() * m_background.devicePixelRatio()));
+    painter.drawPixmap(event->rect(), m_background,
+                       QRectF(event->rect().topLeft() * m_background.devicePixelRatio(),
+                              event->rect().size() * m_background.devicePixelRatio()));
 }

@@ -18,8 +18,7 @@ inline QString FileURL;
 inline QString FileName;
 inline QString FileExt;
 
-inline void reset()
-{
+inline void reset() {
     BaseURL.clear();
     PageURL.clear();
     FileURL.clear();

@@ -34,16 +34,14 @@ constexpr int TwipsPerPixel = FormLoader::TwipsPerPixel;
 
 // The clock the title animation waits on: seconds since midnight, single precision, so one
 // step lasts until the clock reading changes.
-double clockSeconds()
-{
+double clockSeconds() {
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
 }
 
 } // namespace
 
 TarvellMain::TarvellMain(QWidget* parent)
-    : FadedWindow(parent)
-{
+    : FadedWindow(parent) {
     m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
     setWindowIcon(programIcon());
     bindButtons();
@@ -53,8 +51,7 @@ TarvellMain::TarvellMain(QWidget* parent)
 
 TarvellMain::~TarvellMain() = default;
 
-void TarvellMain::bindButtons()
-{
+void TarvellMain::bindButtons() {
     const QList<QPair<QString, void (TarvellMain::*)()>> handlers = {
         {"Lumet1", &TarvellMain::getHtmlSource}, {"Lumet2", &TarvellMain::findNext},
         {"Lumet3", &TarvellMain::copyAll},       {"Lumet4", &TarvellMain::takeOutHtml},
@@ -67,8 +64,7 @@ void TarvellMain::bindButtons()
     }
 }
 
-void TarvellMain::load()
-{
+void TarvellMain::load() {
     fadeform();
     Combo1()->addItem(QString());
     centreOnScreen();
@@ -90,8 +86,7 @@ void TarvellMain::load()
     }
 }
 
-void TarvellMain::centreOnScreen()
-{
+void TarvellMain::centreOnScreen() {
     const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!display)
         return;
@@ -106,8 +101,7 @@ void TarvellMain::centreOnScreen()
          screenArea.top() + qRound(top / TwipsPerPixel));
 }
 
-void TarvellMain::Timeout(double seconds)
-{
+void TarvellMain::Timeout(double seconds) {
     const double start = clockSeconds();
     auto elapsed = [start] {
         double now = clockSeconds();
@@ -120,8 +114,7 @@ void TarvellMain::Timeout(double seconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool TarvellMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == urlbox() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -135,8 +128,7 @@ bool TarvellMain::eventFilter(QObject* watched, QEvent* event)
 
 // ---- Page retrieval ----
 
-void TarvellMain::getHtmlSource()
-{
+void TarvellMain::getHtmlSource() {
     QPointer<TarvellMain> self(this);
     HostedButton fetchButton = button(QStringLiteral("Lumet1"));
     try {
@@ -178,8 +170,7 @@ void TarvellMain::getHtmlSource()
     }
 }
 
-void TarvellMain::LookForFiles()
-{
+void TarvellMain::LookForFiles() {
     QPointer<TarvellMain> self(this);
     const QString source = Text1()->sourceText();
     QStringList entries;
@@ -202,8 +193,7 @@ void TarvellMain::LookForFiles()
         Combo1()->setCurrentIndex(0);
 }
 
-void TarvellMain::goTo()
-{
+void TarvellMain::goTo() {
     if (Combo1()->currentIndex() < 0)
         return;
     const QString entry = trimSpaces(Combo1()->currentText());
@@ -215,8 +205,7 @@ void TarvellMain::goTo()
 
 // ---- Text tools ----
 
-void TarvellMain::findNext()
-{
+void TarvellMain::findNext() {
     const QString source = Text1()->sourceText();
     const QString needle = FindBox()->text();
     const std::optional<qsizetype> match =
@@ -232,8 +221,7 @@ void TarvellMain::findNext()
         Text1()->setSelection(0, 0);
 }
 
-void TarvellMain::replaceAll()
-{
+void TarvellMain::replaceAll() {
     QPointer<TarvellMain> self(this);
     const MessageAnswer answer =
         MessageBox::show(this, replaceConfirmationPrompt(FindBox()->text(), ReplaceBox()->text()),
@@ -244,8 +232,7 @@ void TarvellMain::replaceAll()
         replaceAllOccurrences(Text1()->sourceText(), FindBox()->text(), ReplaceBox()->text()));
 }
 
-void TarvellMain::takeOutHtml()
-{
+void TarvellMain::takeOutHtml() {
     QPointer<TarvellMain> self(this);
     EventPump pump;
     const QString stripped = ::takeOutHtml(Text1()->sourceText(), std::ref(pump));
@@ -253,8 +240,7 @@ void TarvellMain::takeOutHtml()
         Text1()->setSourceText(stripped);
 }
 
-void TarvellMain::copyAll()
-{
+void TarvellMain::copyAll() {
     const QString text = Text1()->sourceText();
     Text1()->setSelection(0, text.size());
     QClipboard* clipboard = QApplication::clipboard();
@@ -262,8 +248,7 @@ void TarvellMain::copyAll()
     clipboard->setText(text);
 }
 
-void TarvellMain::openUrl()
-{
+void TarvellMain::openUrl() {
     const std::optional<QUrl> address = browserAddress(urlbox()->text());
     if (address && QDesktopServices::openUrl(*address))
         return;
@@ -271,8 +256,7 @@ void TarvellMain::openUrl()
                      MessageButtons::Ok, MessageIcon::Stop);
 }
 
-QString TarvellMain::aboutText()
-{
+QString TarvellMain::aboutText() {
     const QChar cr(13);
     const QChar tab(9);
     const QChar quote(34);
@@ -287,44 +271,36 @@ QString TarvellMain::aboutText()
            QStringLiteral(" telling me what happened.");
 }
 
-void TarvellMain::about()
-{
+void TarvellMain::about() {
     MessageBox::show(this, aboutText(), MessageButtons::Ok, MessageIcon::Question);
 }
 
 // ---- Controls ----
 
-QComboBox* TarvellMain::Combo1() const
-{
+QComboBox* TarvellMain::Combo1() const {
     return m_form.get<QComboBox>(QStringLiteral("Combo1"));
 }
 
-QLineEdit* TarvellMain::ReplaceBox() const
-{
+QLineEdit* TarvellMain::ReplaceBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("ReplaceBox"));
 }
 
-QLineEdit* TarvellMain::FindBox() const
-{
+QLineEdit* TarvellMain::FindBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("FindBox"));
 }
 
-SourceBox* TarvellMain::Text1() const
-{
+SourceBox* TarvellMain::Text1() const {
     return m_form.get<SourceBox>(QStringLiteral("Text1"));
 }
 
-QLineEdit* TarvellMain::urlbox() const
-{
+QLineEdit* TarvellMain::urlbox() const {
     return m_form.get<QLineEdit>(QStringLiteral("urlbox"));
 }
 
-Inet* TarvellMain::Inet1() const
-{
+Inet* TarvellMain::Inet1() const {
     return m_form.inet(QStringLiteral("Inet1"));
 }
 
-HostedButton TarvellMain::button(const QString& name) const
-{
+HostedButton TarvellMain::button(const QString& name) const {
     return m_form.button(name);
 }

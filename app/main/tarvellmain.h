@@ -31,14 +31,14 @@ public:
     void Timeout(double seconds);
 
     // Button handlers; a click on a button runs them, and so may other handlers and tests.
-    void getHtmlSource();    // Lumet1: fetch, or cancel the running fetch
-    void findNext();         // Lumet2
-    void copyAll();          // Lumet3
-    void takeOutHtml();      // Lumet4
-    void openUrl();          // Lumet5
-    void replaceAll();       // Lumet7
-    void goTo();             // Lumet8
-    void about();            // Lumet9
+    void getHtmlSource(); // Lumet1: fetch, or cancel the running fetch
+    void findNext();      // Lumet2
+    void copyAll();       // Lumet3
+    void takeOutHtml();   // Lumet4
+    void openUrl();       // Lumet5
+    void replaceAll();    // Lumet7
+    void goTo();          // Lumet8
+    void about();         // Lumet9
 
     // Refills the link list from the source box: the page before, then the page's links.
     void LookForFiles();

@@ -19,21 +19,18 @@
 
 // The layouts and icons are compiled into the static core library, whose resource
 // initialisers the linker would otherwise drop.
-static void initFormResources()
-{
+static void initFormResources() {
     Q_INIT_RESOURCE(forms);
     Q_INIT_RESOURCE(icons);
 }
 
 namespace {
 
-int pixels(const QJsonValue& twips)
-{
+int pixels(const QJsonValue& twips) {
     return qRound(twips.toDouble() / FormLoader::TwipsPerPixel);
 }
 
-QFont storedFont(const QJsonObject& font)
-{
+QFont storedFont(const QJsonObject& font) {
     QFont f(font.value("name").toString(QStringLiteral("Arial")));
     f.setPointSizeF(font.value("size").toDouble(8.25));
     f.setWeight(static_cast<QFont::Weight>(font.value("weight").toInt(400)));
@@ -43,8 +40,7 @@ QFont storedFont(const QJsonObject& font)
     return f;
 }
 
-QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, QWidget* window)
-{
+QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, QWidget* window) {
     const QString text = stored.value("text").toString();
     if (kind == "TextBox") {
         auto* box = new QLineEdit(text, window);
@@ -72,8 +68,7 @@ QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, Q
     return nullptr;
 }
 
-void applyWindowSettings(const QJsonObject& form, QWidget* window)
-{
+void applyWindowSettings(const QJsonObject& form, QWidget* window) {
     window->setObjectName(form.value("name").toString());
     window->setWindowTitle(form.value("caption").toString());
     const QSize inner(pixels(form.value("clientWidth")), pixels(form.value("clientHeight")));
@@ -94,23 +89,19 @@ void applyWindowSettings(const QJsonObject& form, QWidget* window)
 
 } // namespace
 
-QWidget* Form::control(const QString& name) const
-{
+QWidget* Form::control(const QString& name) const {
     return m_controls.value(name);
 }
 
-HostedButton Form::button(const QString& name) const
-{
+HostedButton Form::button(const QString& name) const {
     return HostedButton(m_controls.value(name));
 }
 
-Inet* Form::inet(const QString& name) const
-{
+Inet* Form::inet(const QString& name) const {
     return m_inets.value(name);
 }
 
-Form FormLoader::load(const QString& formName, QWidget* window)
-{
+Form FormLoader::load(const QString& formName, QWidget* window) {
     static const bool resourcesReady = (initFormResources(), true);
     Q_UNUSED(resourcesReady);
     Form result;

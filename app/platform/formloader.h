@@ -17,10 +17,7 @@ class Inet;
 class Form {
 public:
     QWidget* control(const QString& name) const;
-    template <class T> T* get(const QString& name) const
-    {
-        return qobject_cast<T*>(control(name));
-    }
+    template <class T> T* get(const QString& name) const { return qobject_cast<T*>(control(name)); }
     HostedButton button(const QString& name) const;
     Inet* inet(const QString& name) const;
     // One message per control that could not be created (a missing or broken control library).

@@ -6,14 +6,12 @@
 
 namespace {
 
-MessageBox::MessageHandler& messageHandler()
-{
+MessageBox::MessageHandler& messageHandler() {
     static MessageBox::MessageHandler handler;
     return handler;
 }
 
-MessageBox::InputHandler& inputHandler()
-{
+MessageBox::InputHandler& inputHandler() {
     static MessageBox::InputHandler handler;
     return handler;
 }
@@ -21,8 +19,7 @@ MessageBox::InputHandler& inputHandler()
 } // namespace
 
 MessageAnswer MessageBox::show(QWidget* owner, const QString& text, MessageButtons buttons,
-                               MessageIcon icon)
-{
+                               MessageIcon icon) {
     if (messageHandler())
         return messageHandler()({text, buttons, icon, QString::fromLatin1(Title)});
 
@@ -54,8 +51,7 @@ MessageAnswer MessageBox::show(QWidget* owner, const QString& text, MessageButto
 }
 
 InputAnswer MessageBox::input(QWidget* owner, const QString& prompt, const QString& title,
-                              const QString& proposed)
-{
+                              const QString& proposed) {
     if (inputHandler())
         return inputHandler()({prompt, title, proposed});
     bool ok = false;
@@ -64,18 +60,15 @@ InputAnswer MessageBox::input(QWidget* owner, const QString& prompt, const QStri
     return {ok, ok ? text : QString()};
 }
 
-void MessageBox::setMessageHandler(MessageHandler handler)
-{
+void MessageBox::setMessageHandler(MessageHandler handler) {
     messageHandler() = std::move(handler);
 }
 
-void MessageBox::setInputHandler(InputHandler handler)
-{
+void MessageBox::setInputHandler(InputHandler handler) {
     inputHandler() = std::move(handler);
 }
 
-QString MessageBox::displayText(const QString& text)
-{
+QString MessageBox::displayText(const QString& text) {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));

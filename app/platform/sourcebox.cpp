@@ -7,8 +7,7 @@ namespace {
 
 // How many UTF-8 bytes one UTF-16 unit becomes when the text is handed to the editor:
 // a surrogate pair makes four bytes (two per unit); a lone surrogate is stored as U+FFFD.
-int utf8Width(const QString& text, qsizetype i)
-{
+int utf8Width(const QString& text, qsizetype i) {
     const char16_t unit = text.at(i).unicode();
     if (unit < 0x80)
         return 1;
@@ -25,8 +24,7 @@ int utf8Width(const QString& text, qsizetype i)
 } // namespace
 
 SourceBox::SourceBox(QWidget* parent)
-    : QsciScintilla(parent)
-{
+    : QsciScintilla(parent) {
     setUtf8(true);
     setWrapMode(QsciScintilla::WrapNone);
     setEolMode(QsciScintilla::EolWindows);
@@ -43,8 +41,7 @@ SourceBox::SourceBox(QWidget* parent)
     setSelectionForegroundColor(palette().color(QPalette::Active, QPalette::HighlightedText));
 }
 
-QString SourceBox::sourceText() const
-{
+QString SourceBox::sourceText() const {
     const long length = SendScintilla(SCI_GETLENGTH);
     if (length <= 0)
         return {};
@@ -52,8 +49,7 @@ QString SourceBox::sourceText() const
     return QString::fromUtf8(bytes, length);
 }
 
-void SourceBox::setSourceText(const QString& text)
-{
+void SourceBox::setSourceText(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     // A new page is not an edit the user could want to undo, and collecting it would double
     // the memory a big page takes.
@@ -65,8 +61,7 @@ void SourceBox::setSourceText(const QString& text)
     SendScintilla(SCI_GOTOPOS, 0UL);
 }
 
-void SourceBox::changeEvent(QEvent* event)
-{
+void SourceBox::changeEvent(QEvent* event) {
     QsciScintilla::changeEvent(event);
     if (event->type() == QEvent::FontChange && !m_applyingFont) {
         m_applyingFont = true;
@@ -75,26 +70,22 @@ void SourceBox::changeEvent(QEvent* event)
     }
 }
 
-qsizetype SourceBox::textLength() const
-{
+qsizetype SourceBox::textLength() const {
     return sourceText().size();
 }
 
-qsizetype SourceBox::selectionStart() const
-{
+qsizetype SourceBox::selectionStart() const {
     const QString text = sourceText();
     return unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
 }
 
-qsizetype SourceBox::selectionLength() const
-{
+qsizetype SourceBox::selectionLength() const {
     const QString text = sourceText();
     return unitIndex(text, SendScintilla(SCI_GETSELECTIONEND)) -
            unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
 }
 
-void SourceBox::setSelection(qsizetype start, qsizetype length)
-{
+void SourceBox::setSelection(qsizetype start, qsizetype length) {
     const QString text = sourceText();
     start = std::clamp<qsizetype>(start, 0, text.size());
     length = std::clamp<qsizetype>(length, 0, text.size() - start);
@@ -103,16 +94,14 @@ void SourceBox::setSelection(qsizetype start, qsizetype length)
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(from), to);
 }
 
-long SourceBox::byteOffset(const QString& text, qsizetype index) const
-{
+long SourceBox::byteOffset(const QString& text, qsizetype index) const {
     long bytes = 0;
     for (qsizetype i = 0; i < index && i < text.size(); ++i)
         bytes += utf8Width(text, i);
     return bytes;
 }
 
-qsizetype SourceBox::unitIndex(const QString& text, long byteOffset) const
-{
+qsizetype SourceBox::unitIndex(const QString& text, long byteOffset) const {
     long bytes = 0;
     qsizetype i = 0;
     while (i < text.size() && bytes < byteOffset) {

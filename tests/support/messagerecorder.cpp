@@ -1,7 +1,6 @@
 #include "support/messagerecorder.h"
 
-MessageRecorder::MessageRecorder()
-{
+MessageRecorder::MessageRecorder() {
     MessageBox::setMessageHandler([this](const MessageRequest& request) {
         messages.append(request);
         if (whileShown)
@@ -18,14 +17,12 @@ MessageRecorder::MessageRecorder()
     });
 }
 
-MessageRecorder::~MessageRecorder()
-{
+MessageRecorder::~MessageRecorder() {
     MessageBox::setMessageHandler({});
     MessageBox::setInputHandler({});
 }
 
-QStringList MessageRecorder::texts() const
-{
+QStringList MessageRecorder::texts() const {
     QStringList result;
     for (const MessageRequest& m : messages)
         result << m.text;
