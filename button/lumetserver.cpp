@@ -43,6 +43,17 @@ QString ownLibraryPath() {
 #endif
 }
 
+// The version block kept among the library's resources is the one record of its version.
+QString fileVersion() {
+    QFile block(QStringLiteral(":/lumet/version.json"));
+    if (!block.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(block.readAll())
+        .object()
+        .value(QStringLiteral("FileVersion"))
+        .toString();
+}
+
 inproc::ClassRecord lumetClass(const QString& libraryPath) {
     inproc::ClassRecord record;
     record.classId = QLatin1String(LumetIds::ClassId);
