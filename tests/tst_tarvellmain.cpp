@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -69,8 +70,11 @@ private Q_SLOTS:
     void addressWithoutFolderShowsDocumentThenError();
     void hostileDocumentsAreShown_data();
     void hostileDocumentsAreShown();
+    void fiftyMegabytePageIsShown();
     void rapidClicksDuringFetchAndScan();
     void closingTheWindowWhileFetching();
+
+    void missingControlLibraryIsReported();
 
     void goToResolvesAndFetches_data();
     void goToResolvesAndFetches();
@@ -420,6 +424,18 @@ void TestTarvellMain::hostileDocumentsAreShown() {
     QCOMPARE(m_window->Text1()->sourceText(), shown);
 }
 
+void TestTarvellMain::fiftyMegabytePageIsShown() {
+    const QByteArray line = "<p><a href=\"item.html\">an item of a very long list</a></p>\n";
+    const int lines = 50 * 1024 * 1024 / line.size() + 1;
+    m_server->setResponse("/huge/list.html", page(line.repeated(lines)));
+    fetch(m_server->url("/huge/list.html"));
+    QVERIFY(m_boxes->messages.isEmpty());
+    // Every LF became CR LF.
+    QCOMPARE(m_window->Text1()->textLength(), qsizetype(lines) * (line.size() + 1));
+    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"item.html"});
+    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+}
+
 void TestTarvellMain::rapidClicksDuringFetchAndScan() {
     QByteArray body;
     for (int i = 0; i < 50000; ++i)
@@ -456,6 +472,27 @@ void TestTarvellMain::closingTheWindowWhileFetching() {
     QVERIFY(m_boxes->messages.isEmpty());
     QTimer::singleShot(0, this, [&] { m_window.reset(); });
     QTRY_VERIFY(!m_window);
+}
+
+void TestTarvellMain::missingControlLibraryIsReported() {
+    // A registry that knows no control class, as on a machine where the library was never
+    // registered: the window still opens and says which class could not be created.
+    const QByteArray registry = qgetenv("INPROC_REGISTRY");
+    QTemporaryDir empty;
+    qputenv("INPROC_REGISTRY", empty.filePath("classes.ini").toLocal8Bit());
+    MessageRecorder boxes;
+    TarvellMain window;
+    qputenv("INPROC_REGISTRY", registry);
+
+    QCOMPARE(window.loadErrors().size(), 9);
+    window.load();
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowTitle(), QString("Tarvell 1.0 by Orvane"));
+    QCOMPARE(boxes.messages.size(), 1);
+    QCOMPARE(boxes.messages.first().icon, MessageIcon::Stop);
+    QVERIFY(boxes.messages.first().text.contains("\"Lumet1.Lumet\" is not registered"));
+    QVERIFY(window.Text1() && window.urlbox() && window.Combo1());
+    QVERIFY(!window.button("Lumet1").widget());
 }
 
 void TestTarvellMain::goToResolvesAndFetches_data() {
