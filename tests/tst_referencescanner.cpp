@@ -1,6 +1,7 @@
 #include "scan/referencescanner.h"
 #include "scan/trimspaces.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -19,6 +20,34 @@ QString linkPage(int links) {
     return page;
 }
 
+// The page-link rule read literally: one search per extension, a walk back all the way to a
+// delimiter, the length judged afterwards. Slow, and obviously what the rule says.
+QStringList literalPageLinks(const QString& s) {
+    const QStringList extensions{".htm", ".html", ".shtml", ".js", ".css", ".cgi", ".pl"};
+    QStringList entries;
+    const qsizetype firstEquals = s.indexOf('=');
+    for (const QString& e : extensions) {
+        for (qsizetype p = s.indexOf(e, 0); p >= 0; p = s.indexOf(e, p + 1)) {
+            if (firstEquals < 0 || p < firstEquals)
+                continue;
+            QString r;
+            for (qsizetype j = p; j >= firstEquals; --j) {
+                if (s[j] == '=' || s[j] == '"')
+                    break;
+                r.prepend(s[j]);
+            }
+            if (r.size() >= 250 || trimSpaces(r).isEmpty() || trimSpaces(r) == ".")
+                continue;
+            r.replace("%3a", ":");
+            r.replace("%2f", "/");
+            if (e == ".htm" && p + 4 < s.size() && s[p + 4].toLower() == 'l')
+                continue;
+            entries << trimSpaces(r) + e.mid(1);
+        }
+    }
+    return entries;
+}
+
 } // namespace
 
 class TestReferenceScanner : public QObject {
@@ -34,6 +63,7 @@ private slots:
     void letsEventsRunForEveryOccurrence();
     void letsEventsRunOnLongTextWithoutOccurrences();
     void keepsItsResultWhenEventsReplaceTheCallersText();
+    void agreesWithTheLiteralRuleOnRandomText();
 };
 
 void TestReferenceScanner::pageLinks_data() {
@@ -234,6 +264,22 @@ void TestReferenceScanner::keepsItsResultWhenEventsReplaceTheCallersText() {
 
     QCOMPARE(links, expectedLinks);
     QCOMPARE(files, expectedFiles);
+}
+
+void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {
+    // Pieces that make extensions, delimiters, percent sequences and long runs likely.
+    const QStringList pieces{".htm", ".html", ".shtml", ".js", ".jsp", ".css",
+                             ".cgi", ".pl",   ".HTM",   "l",   "L",    "=",
+                             "\"",   "'",     " ",      "%3a", "%2f",  "/",
+                             ".",    "...",   "a",      "x",   "\r\n", QString(120, 'w')};
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = random.bounded(1, 60);
+        for (int i = 0; i < length; ++i)
+            text += pieces[random.bounded(int(pieces.size()))];
+        QCOMPARE(scanPageLinks(text), literalPageLinks(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReferenceScanner)

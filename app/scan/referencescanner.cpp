@@ -4,6 +4,8 @@
 #include "scan/pacedsearch.h"
 #include "scan/trimspaces.h"
 
+#include <QVector>
+
 #include <algorithm>
 
 namespace {
@@ -43,21 +45,32 @@ void walkReferences(const QString& source, const QStringList& extensions,
     if (firstEquals < 0) {
         return;
     }
-    for (const QString& extension : extensions) {
-        PacedSearch search(view, letEventsRun);
-        // Occurrences before the first "=" yield nothing, so the search can start there.
-        for (qsizetype dot = search.indexOf(extension, firstEquals); dot >= 0;
-             dot = search.indexOf(extension, dot + 1)) {
+    // One pass over the dots finds the occurrences of every extension (each starts with a
+    // dot); they are then taken extension by extension, each in text order, just as one
+    // search per extension would find them, at a seventh of the reading.
+    QVector<QVector<qsizetype>> occurrences(extensions.size());
+    PacedSearch dots(view, letEventsRun);
+    // Occurrences before the first "=" yield nothing, so the search can start there.
+    for (qsizetype dot = dots.indexOf(QLatin1Char('.'), firstEquals); dot >= 0;
+         dot = dots.indexOf(QLatin1Char('.'), dot + 1)) {
+        const QStringView rest = view.sliced(dot);
+        for (qsizetype k = 0; k < extensions.size(); ++k) {
+            if (rest.startsWith(extensions[k]))
+                occurrences[k].append(dot);
+        }
+    }
+    for (qsizetype k = 0; k < extensions.size(); ++k) {
+        for (const qsizetype dot : std::as_const(occurrences[k])) {
             // Nothing further back than the length limit can make an acceptable candidate, and
             // the character at firstEquals is a delimiter, so every walk ends in this window.
             const qsizetype lowest = std::max(firstEquals, dot - (kCandidateLengthLimit - 1));
             for (qsizetype j = dot - 1; j >= lowest; --j) {
                 if (isDelimiter(view[j])) {
-                    take(extension, dot, view.sliced(j + 1, dot - j));
+                    take(extensions[k], dot, view.sliced(j + 1, dot - j));
                     break;
                 }
             }
-            search.letEventsRun();
+            dots.letEventsRun();
         }
     }
 }
