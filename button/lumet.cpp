@@ -256,7 +256,7 @@ inproc::Status Lumet::invoke(std::int32_t dispId, inproc::InvokeKind kind, QVari
             setFontInfo(&source);
             return inproc::Ok;
         }
-        if (QObject* font = args.at(0).value<QObject*>()) {
+        if (auto* font = args.at(0).value<QObject*>()) {
             setFontInfo(font);
             return inproc::Ok;
         }

@@ -12,7 +12,7 @@ QRect LumetLabel::pixelRect() const {
     const int top = qRound(m_geometry.top());
     const int width = qMax(0, qRound(m_geometry.width()));
     const int height = qMax(0, qRound(m_geometry.height()));
-    return QRect(left, top, width, height);
+    return {left, top, width, height};
 }
 
 void LumetLabel::paint(QPainter& painter, const QPalette& palette) const {

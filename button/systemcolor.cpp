@@ -71,5 +71,5 @@ QColor systemColor(unsigned index, const QPalette& p) {
 QColor SystemColor::resolve(std::uint32_t value, const QPalette& palette) {
     if (value & 0x80000000u)
         return systemColor(value & 0xFFu, palette);
-    return QColor(int(value & 0xFFu), int(value >> 8 & 0xFFu), int(value >> 16 & 0xFFu));
+    return {int(value & 0xFFu), int(value >> 8 & 0xFFu), int(value >> 16 & 0xFFu)};
 }
