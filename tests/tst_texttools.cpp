@@ -37,6 +37,8 @@ private Q_SLOTS:
     void findNextIgnoresCaseAndStartsOverAfterTheEnd();
     void findNextOnEmptySource();
     void findNextSkipsAHandMadeSelection();
+    void findNextSelectsTheMatchWhateverPrecedesIt_data();
+    void findNextSelectsTheMatchWhateverPrecedesIt();
     void replaceAllAsksFirst();
     void replaceAllAnsweredNoChangesNothing();
     void replaceAllWithTheInitialTexts();
@@ -126,6 +128,31 @@ void TestTextTools::findNextSkipsAHandMadeSelection() {
     m_window->Text1()->setSelection(8, 0);
     m_window->button("Lumet2").click();
     QCOMPARE(m_boxes->messages.size(), 1);
+}
+
+void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("expectedStart");
+
+    QTest::newRow("zero-width no-break space at the start")
+        << QString(QChar(0xFEFF)) + QStringLiteral("<b>x</b>abc") << 9;
+    QTest::newRow("characters outside the basic plane")
+        << QStringLiteral("\U0001F600\U0001F600abc") << 4;
+    QTest::newRow("NUL and multi-byte characters")
+        << QStringLiteral("a") + QChar(0) + QStringLiteral("\u00E9\u4E2Dabc") << 4;
+    QTest::newRow("mixed line ends") << QStringLiteral("\r\r\n\nabc") << 4;
+}
+
+void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt() {
+    QFETCH(QString, source);
+    QFETCH(int, expectedStart);
+    setSource(source);
+    QCOMPARE(m_window->Text1()->sourceText(), source);
+    m_window->FindBox()->setText("ABC");
+    m_window->button("Lumet2").click();
+    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(expectedStart));
+    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(3));
+    QCOMPARE(m_window->Text1()->selectedText(), QString("abc"));
 }
 
 void TestTextTools::replaceAllAsksFirst() {

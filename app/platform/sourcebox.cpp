@@ -2,11 +2,12 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QStringDecoder>
 
 namespace {
 
 // How many UTF-8 bytes one UTF-16 unit becomes when the text is handed to the editor:
-// a surrogate pair makes four bytes (two per unit); a lone surrogate is stored as U+FFFD.
+// a surrogate pair makes four bytes (two per unit); a lone surrogate is stored as "?".
 int utf8Width(const QString& text, qsizetype i) {
     const char16_t unit = text.at(i).unicode();
     if (unit < 0x80)
@@ -18,6 +19,8 @@ int utf8Width(const QString& text, qsizetype i) {
         return 2;
     if (QChar::isLowSurrogate(unit) && i > 0 && QChar::isHighSurrogate(text.at(i - 1).unicode()))
         return 2;
+    if (QChar::isSurrogate(unit))
+        return 1;
     return 3;
 }
 
@@ -46,7 +49,11 @@ QString SourceBox::sourceText() const {
     if (length <= 0)
         return {};
     const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
-    return QString::fromUtf8(bytes, length);
+    // QString::fromUtf8 drops a leading U+FEFF, which a page or a stripped text may well begin
+    // with; every position read back would then be one character off the editor's bytes.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes, length));
 }
 
 void SourceBox::setSourceText(const QString& text) {
