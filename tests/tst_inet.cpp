@@ -828,8 +828,9 @@ void TestInet::quittingEveryEventLoopFailsTheWaitingFetch() {
 
     Inet inet;
     inet.setStallTimeout(patientStallTimeout);
-    connect(m_server.get(), &TestHttpServer::requestReceived, &inet,
-            [] { QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); }); });
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [] {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    });
     std::optional<TransferFailure> failure;
     bool ran = false;
     QTimer::singleShot(0, &inet, [&] {
