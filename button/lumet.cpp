@@ -138,7 +138,9 @@ int Lumet::DrawBorder() {
 }
 
 int Lumet::ResizeLabel() {
-    const double size = m_surface->label().font().pointSizeF();
+    // The caption's font may come from a container that sized it in pixels; the layout counts
+    // in points either way.
+    const double size = LumetFont::pointSize(m_surface->label().font());
     const double height = size / 4 * 2 + size + 1;
     const double top = m_surface->height() / 2.0 - height / 2 - 1;
     m_surface->label().setGeometry(QRectF(4, top, width() - 8, height));

@@ -10,13 +10,6 @@ qint64 toFixedPoint(double points) {
     return std::llround(points * 10000.0);
 }
 
-double pointSizeOf(const QFont& font) {
-    if (font.pointSizeF() > 0)
-        return font.pointSizeF();
-    // A font given in pixels: 96 dots per inch is the platform's logical resolution.
-    return font.pixelSize() * 72.0 / 96.0;
-}
-
 } // namespace
 
 LumetFont::LumetFont(const QFont& font, QObject* parent)
@@ -113,11 +106,18 @@ void LumetFont::copyFrom(const QObject& source) {
 
 void LumetFont::assign(const QFont& font) {
     m_name = font.family();
-    m_sizeTenThousandths = toFixedPoint(pointSizeOf(font));
+    m_sizeTenThousandths = toFixedPoint(pointSize(font));
     m_weight = short(font.weight());
     m_italic = font.italic();
     m_underline = font.underline();
     m_strikethrough = font.strikeOut();
+}
+
+double LumetFont::pointSize(const QFont& font) {
+    if (font.pointSizeF() > 0)
+        return font.pointSizeF();
+    // A font given in pixels: 96 dots per inch is the platform's logical resolution.
+    return font.pixelSize() * 72.0 / 96.0;
 }
 
 QFont LumetFont::toQFont() const {

@@ -44,6 +44,8 @@ public:
     // Takes over every attribute at once without announcing anything.
     void assign(const QFont& font);
     QFont toQFont() const;
+    // A font's size in points, also for one given in pixels.
+    static double pointSize(const QFont& font);
 
 signals:
     void fontChanged(const QString& attribute);

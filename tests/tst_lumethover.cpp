@@ -442,13 +442,17 @@ void TestLumetHover::captionIsLaidOutFromTheFontSize_data() {
     QTest::addColumn<double>("points");
     QTest::addColumn<QRectF>("caption");
     QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<int>("windowFontPixels");
 
     QTest::newRow("8.25 points on 97 x 17")
-        << QSize(97, 17) << 8.25 << QRectF(4, 0.8125, 89, 13.375) << QRect(4, 1, 89, 13);
+        << QSize(97, 17) << 8.25 << QRectF(4, 0.8125, 89, 13.375) << QRect(4, 1, 89, 13) << 0;
     QTest::newRow("12 points on a new button's 129 x 33")
-        << QSize(129, 33) << 12.0 << QRectF(4, 6, 121, 19) << QRect(4, 6, 121, 19);
+        << QSize(129, 33) << 12.0 << QRectF(4, 6, 121, 19) << QRect(4, 6, 121, 19) << 0;
     QTest::newRow("a button narrower than its margins has no caption width")
-        << QSize(6, 17) << 8.25 << QRectF(4, 0.8125, -2, 13.375) << QRect(4, 1, 0, 13);
+        << QSize(6, 17) << 8.25 << QRectF(4, 0.8125, -2, 13.375) << QRect(4, 1, 0, 13) << 0;
+    // No stored font: the caption takes the window's, sized in pixels (11 px = 8.25 points).
+    QTest::newRow("a window font given in pixels counts in points")
+        << QSize(97, 17) << 0.0 << QRectF(4, 0.8125, 89, 13.375) << QRect(4, 1, 89, 13) << 11;
 }
 
 void TestLumetHover::captionIsLaidOutFromTheFontSize() {
@@ -456,8 +460,15 @@ void TestLumetHover::captionIsLaidOutFromTheFontSize() {
     QFETCH(double, points);
     QFETCH(QRectF, caption);
     QFETCH(QRect, pixels);
+    QFETCH(int, windowFontPixels);
     QJsonObject record = programButton("Open URL");
     record["fontinfo"] = QJsonObject{{"name", "Arial"}, {"size", points}, {"weight", 400}};
+    if (windowFontPixels > 0) {
+        QFont font("Arial");
+        font.setPixelSize(windowFontPixels);
+        m_window->setFont(font);
+        record.remove("fontinfo");
+    }
     QVERIFY(create(record, size));
     QCOMPARE(diagnostics()->captionGeometry(), caption);
     const QRectF shown = diagnostics()->captionGeometry();
