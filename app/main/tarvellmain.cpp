@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -126,6 +127,15 @@ bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
     return FadedWindow::eventFilter(watched, event);
 }
 
+void TarvellMain::closeEvent(QCloseEvent* event) {
+    // The run ends with this window. Closed before the event loop runs (during the title
+    // animation), nothing else would end a fetch that still waits, and the program would live
+    // on unseen until the server answers or stalls.
+    if (Inet* inet = Inet1())
+        inet->cancel();
+    FadedWindow::closeEvent(event);
+}
+
 // ---- Page retrieval ----
 
 void TarvellMain::getHtmlSource() {
@@ -160,11 +170,12 @@ void TarvellMain::getHtmlSource() {
         Program::PageURL = urlbox()->text();
         fetchButton.setCaption(QString::fromLatin1(IdleCaption));
     } catch (...) {
-        // A window closed while its fetch waited has nobody left to tell.
-        if (!self || !self->isVisible())
+        if (!self)
             return;
-        MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
-                         MessageIcon::Stop);
+        // A window closed while its fetch waited has nobody left to tell.
+        if (isVisible())
+            MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
+                             MessageIcon::Stop);
         if (self)
             fetchButton.setCaption(QString::fromLatin1(IdleCaption));
     }
