@@ -21,6 +21,8 @@ private slots:
     void initTestCase();
     void registrationPublishesTheClassAndItsIdentities();
     void unregisterRemovesEverythingAndRegisterRestoresIt();
+    void unregisteringAnotherClassLeavesLumetWhole_data();
+    void unregisteringAnotherClassLeavesLumetWhole();
     void classObjectIsOnlyGivenForTheLumetClass_data();
     void classObjectIsOnlyGivenForTheLumetClass();
     void mayUnloadOnlyWhenNoControlOrLockLives();
@@ -108,6 +110,48 @@ void TestLumetRegistration::unregisterRemovesEverythingAndRegisterRestoresIt() {
     QCOMPARE(after->fileVersion, before->fileVersion);
     QCOMPARE(after->toolboxBitmap, before->toolboxBitmap);
     QVERIFY2(ControlHost::createControl("Lumet1.Lumet", &window, {}, &error), qPrintable(error));
+}
+
+void TestLumetRegistration::unregisteringAnotherClassLeavesLumetWhole_data() {
+    QTest::addColumn<QString>("classId");
+    QTest::addColumn<QString>("typeLibraryId");
+    QTest::addColumn<bool>("registerFirst");
+
+    const QString classId("{0C0C0C0C-1111-4222-8333-444444444444}");
+    const QString typeLibraryId("{0D0D0D0D-1111-4222-8333-444444444444}");
+    QTest::newRow("a class with no interfaces") << classId << typeLibraryId << true;
+    QTest::newRow("a class with no type library") << classId << QString() << true;
+    QTest::newRow("a record with no identifiers at all") << QString() << QString() << false;
+}
+
+void TestLumetRegistration::unregisteringAnotherClassLeavesLumetWhole() {
+    QFETCH(QString, classId);
+    QFETCH(QString, typeLibraryId);
+    QFETCH(bool, registerFirst);
+    const auto before = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(before);
+    const QStringList lumetKeys = registryGroups();
+
+    inproc::ClassRecord other;
+    other.classId = classId;
+    other.name = "Other1.Thing";
+    other.libraryPath = m_files.filePath("libOther.so");
+    other.typeLibraryId = typeLibraryId;
+    other.typeLibraryVersion = "1.0";
+    if (registerFirst)
+        QVERIFY(inproc::ClassRegistry::registerClass(other));
+    QVERIFY(inproc::ClassRegistry::unregisterClass(other));
+
+    // Only what the other class added goes: an identifier it lacks names nothing to remove.
+    QVERIFY(!inproc::ClassRegistry::lookup("Other1.Thing", nullptr, nullptr));
+    QCOMPARE(registryGroups(), lumetKeys);
+    const auto after = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(after);
+    QCOMPARE(after->classId, before->classId);
+    QCOMPARE(after->typeLibraryName, before->typeLibraryName);
+    QCOMPARE(after->typeLibraryLocale, before->typeLibraryLocale);
+    QCOMPARE(after->defaultInterfaceName, before->defaultInterfaceName);
+    QCOMPARE(after->eventInterfaceName, before->eventInterfaceName);
 }
 
 void TestLumetRegistration::classObjectIsOnlyGivenForTheLumetClass_data() {

@@ -61,10 +61,12 @@ public:
         store.setValue(cls + QStringLiteral("/EventInterface"), record.eventInterfaceId);
         store.setValue(nameKey(record.name), record.classId);
 
-        const QString lib = typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion);
-        store.setValue(lib + QStringLiteral("/Name"), record.typeLibraryName);
-        store.setValue(lib + QStringLiteral("/Path"), record.libraryPath);
-        store.setValue(lib + QStringLiteral("/Locale"), record.typeLibraryLocale);
+        if (!record.typeLibraryId.isEmpty()) {
+            const QString lib = typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion);
+            store.setValue(lib + QStringLiteral("/Name"), record.typeLibraryName);
+            store.setValue(lib + QStringLiteral("/Path"), record.libraryPath);
+            store.setValue(lib + QStringLiteral("/Locale"), record.typeLibraryLocale);
+        }
 
         writeInterface(store, record.defaultInterfaceId, record.defaultInterfaceName,
                        record.typeLibraryId, record.typeLibraryVersion);
@@ -75,22 +77,29 @@ public:
 
     static bool unregisterClass(const ClassRecord& record, QString* error = nullptr) {
         QSettings store(storePath(), QSettings::IniFormat);
-        store.remove(classGroup(record.classId));
-        // Only drop the name while it still points at this class: another library may own it now.
-        if (store.value(nameKey(record.name))
-                .toString()
-                .compare(record.classId, Qt::CaseInsensitive) == 0)
-            store.remove(nameKey(record.name));
-        store.remove(typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion));
-        if (store.childGroups().contains(QStringLiteral("TypeLib"))) {
+        // An empty identifier would name a whole group ("CLSID/" is every class), so what the
+        // record does not identify is left alone.
+        if (!record.classId.isEmpty()) {
+            store.remove(classGroup(record.classId));
+            // Only drop the name while it still points at this class: another library may own
+            // it now.
+            if (store.value(nameKey(record.name))
+                    .toString()
+                    .compare(record.classId, Qt::CaseInsensitive) == 0)
+                store.remove(nameKey(record.name));
+        }
+        if (!record.typeLibraryId.isEmpty()) {
+            store.remove(typeLibraryGroup(record.typeLibraryId, record.typeLibraryVersion));
             store.beginGroup(QStringLiteral("TypeLib/") + record.typeLibraryId);
             const bool empty = store.childGroups().isEmpty() && store.childKeys().isEmpty();
             store.endGroup();
             if (empty)
                 store.remove(QStringLiteral("TypeLib/") + record.typeLibraryId);
         }
-        store.remove(QStringLiteral("Interface/") + record.defaultInterfaceId);
-        store.remove(QStringLiteral("Interface/") + record.eventInterfaceId);
+        for (const QString& id : {record.defaultInterfaceId, record.eventInterfaceId}) {
+            if (!id.isEmpty())
+                store.remove(QStringLiteral("Interface/") + id);
+        }
         return finish(store, error);
     }
 
