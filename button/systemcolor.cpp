@@ -4,7 +4,12 @@
 
 namespace {
 
-QColor systemColor(unsigned index, const QPalette& p) {
+QColor systemColor(unsigned index, const QPalette& palette) {
+    // A system colour is one colour whatever the state of the widget showing it: a widget's own
+    // palette answers for its current group (disabled, or inactive with its window), so read the
+    // active group unless a colour names another one.
+    QPalette p = palette;
+    p.setCurrentColorGroup(QPalette::Active);
     // The desktop's system colours by their classic numbers, taken from the nearest palette role.
     switch (index) {
     case 0: // scroll bar

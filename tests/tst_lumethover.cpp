@@ -122,8 +122,9 @@ QJsonObject programButton(const QString& caption) {
     };
 }
 
+// System colour 16, button shadow: the desktop's one colour, whatever the control's state.
 QRgb shadow(const QWidget* control) {
-    return control->palette().color(QPalette::Dark).rgb();
+    return control->palette().color(QPalette::Active, QPalette::Dark).rgb();
 }
 
 } // namespace
@@ -402,13 +403,18 @@ void TestLumetHover::disabledButtonIgnoresThePointer() {
 
 void TestLumetHover::edgesAreExactOnA97By17Button_data() {
     QTest::addColumn<bool>("pressed");
-    QTest::newRow("raised look: white top and left, shadow bottom and right") << false;
-    QTest::newRow("pressed look: shadow top and left, white bottom and right") << true;
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("raised look: white top and left, shadow bottom and right") << false << true;
+    QTest::newRow("pressed look: shadow top and left, white bottom and right") << true << true;
+    QTest::newRow("raised look drawn on a disabled button: the same shadow") << false << false;
+    QTest::newRow("pressed look drawn on a disabled button: the same shadow") << true << false;
 }
 
 void TestLumetHover::edgesAreExactOnA97By17Button() {
     QFETCH(bool, pressed);
+    QFETCH(bool, enabled);
     QVERIFY(create(programButton("")));
+    QVERIFY(m_control->setProperty("Enabled", enabled));
     const QRgb white = qRgb(255, 255, 255);
     const QRgb dark = shadow(m_control);
     const QRgb face = qRgb(0, 0, 0);
