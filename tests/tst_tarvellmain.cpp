@@ -55,6 +55,8 @@ private Q_SLOTS:
     void windowAfterStart();
     void titleGrowsFromTheRight();
     void tabOrder();
+    void tabKeyMovesOnFromTheSourceBox_data();
+    void tabKeyMovesOnFromTheSourceBox();
     void fadeIsPaintedIntoTheBackground();
 
     void fetchShowsSourceWithFixedLineEnds();
@@ -208,6 +210,30 @@ void TestTarvellMain::tabOrder() {
             w = w->nextInFocusChain();
     }
     QCOMPARE(order, expected);
+}
+
+void TestTarvellMain::tabKeyMovesOnFromTheSourceBox_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("Tab goes on to Copy All") << int(Qt::Key_Tab) << "Lumet3";
+    QTest::newRow("Shift+Tab goes back to the address box") << int(Qt::Key_Backtab) << "urlbox";
+}
+
+void TestTarvellMain::tabKeyMovesOnFromTheSourceBox() {
+    QFETCH(int, key);
+    QFETCH(QString, next);
+    QApplication::setActiveWindow(m_window.get());
+    m_window->Text1()->setFocus();
+    QTRY_VERIFY(m_window->Text1()->hasFocus());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                    key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    QWidget* focus = QApplication::focusWidget();
+    while (focus && focus->objectName().isEmpty())
+        focus = focus->parentWidget();
+    QVERIFY(focus);
+    QCOMPARE(focus->objectName(), next);
+    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
 }
 
 void TestTarvellMain::fadeIsPaintedIntoTheBackground() {

@@ -82,6 +82,13 @@ void SourceBox::changeEvent(QEvent* event) {
     }
 }
 
+bool SourceBox::focusNextPrevChild(bool next) {
+    // The editor keeps Tab for indenting while it is editable, which would shut keyboard users
+    // in this box and put tabs into (or take indents out of) the page source; the window's tab
+    // order runs through it like through any other text box.
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 qsizetype SourceBox::textLength() const {
     return sourceText().size();
 }

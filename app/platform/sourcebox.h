@@ -23,6 +23,8 @@ public:
 protected:
     // The editor draws with its own styles: a font given to the widget is handed on to them.
     void changeEvent(QEvent* event) override;
+    // Tab and Shift+Tab go on to the window's next and previous control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     bool m_applyingFont = false;
