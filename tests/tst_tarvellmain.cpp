@@ -40,6 +40,26 @@ TestHttpServer::Response page(const QByteArray& body, int status = 200) {
     return r;
 }
 
+// Records the button's Enabled state at each of its change notices.
+class EnabledRecorder : public QObject {
+    Q_OBJECT
+public:
+    EnabledRecorder(const HostedButton& button, QList<bool>* states)
+        : m_button(button)
+        , m_states(states) {
+        connect(button.widget(), SIGNAL(propertyChanged(QString)), this, SLOT(noted(QString)));
+    }
+public Q_SLOTS:
+    void noted(const QString& name) {
+        if (name == QLatin1String("Enabled"))
+            m_states->append(m_button.isEnabled());
+    }
+
+private:
+    HostedButton m_button;
+    QList<bool>* m_states;
+};
+
 } // namespace
 
 class TestTarvellMain : public QObject {
@@ -306,7 +326,9 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
     m_server->setResponse("/slow.html", slow);
 
     HostedButton fetchButton = m_window->button("Lumet1");
-    QList<bool> enabledDuringCancel;
+    // The button is disabled only while the cancel request runs, then enabled again.
+    QList<bool> enabledNotices;
+    EnabledRecorder recorder(fetchButton, &enabledNotices);
     QTimer::singleShot(100, this, [&] {
         QCOMPARE(fetchButton.caption(), QString("Cancel"));
         QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
@@ -316,6 +338,7 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
 
     QCOMPARE(fetchButton.caption(), QString(Idle));
     QVERIFY(fetchButton.isEnabled());
+    QCOMPARE(enabledNotices, (QList<bool>{false, true}));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/ok.html"));
     QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"k.htm"});
