@@ -13,6 +13,7 @@
 #include "platform/controlhost.h"
 #include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
+#include "support/programbutton.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -51,16 +52,6 @@ public:
     long positionQueries = 0;
     long windowQueries = 0;
 };
-
-QJsonObject programButton(const QString& caption) {
-    return QJsonObject{
-        {"caption", caption},
-        {"forecolor", 0x00FFFFFF},
-        {"backcolor", 0},
-        {"forecolormo", 0x00FFFFFF},
-        {"fontinfo", QJsonObject{{"name", "Arial"}, {"size", 8.25}, {"weight", 400}}},
-    };
-}
 
 lumet::LumetDiagnostics* diagnostics(QWidget* control) {
     return qobject_cast<lumet::LumetDiagnostics*>(control);

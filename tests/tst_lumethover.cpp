@@ -5,6 +5,7 @@
 #include "platform/controlhost.h"
 #include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
+#include "support/programbutton.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -111,16 +112,6 @@ private:
 };
 
 namespace {
-
-QJsonObject programButton(const QString& caption) {
-    return QJsonObject{
-        {"caption", caption},
-        {"forecolor", 0x00FFFFFF},
-        {"backcolor", 0},
-        {"forecolormo", 0x00FFFFFF},
-        {"fontinfo", QJsonObject{{"name", "Arial"}, {"size", 8.25}, {"weight", 400}}},
-    };
-}
 
 // System colour 16, button shadow: the desktop's one colour, whatever the control's state.
 QRgb shadow(const QWidget* control) {

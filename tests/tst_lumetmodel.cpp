@@ -5,6 +5,7 @@
 #include "platform/controlhost.h"
 #include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
+#include "support/programbutton.h"
 
 #include <QJsonObject>
 #include <QLibrary>
@@ -43,16 +44,6 @@ public:
     mutable QStringList reads;
     QStringList writes;
 };
-
-QJsonObject programButton(const QString& caption) {
-    return QJsonObject{
-        {"caption", caption},
-        {"forecolor", 0x00FFFFFF},
-        {"backcolor", 0},
-        {"forecolormo", 0x00FFFFFF},
-        {"fontinfo", QJsonObject{{"name", "Arial"}, {"size", 8.25}, {"weight", 400}}},
-    };
-}
 
 QFont arial() {
     QFont font("Arial");
