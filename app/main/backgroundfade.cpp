@@ -18,7 +18,7 @@ int roundHalfEven(double value) {
 } // namespace
 
 QVector<FadeBand> fadeBands(double innerWidthTwips, double innerHeightTwips) {
-    const float w = static_cast<float>(innerWidthTwips / BandCount);
+    const auto w = static_cast<float>(innerWidthTwips / BandCount);
     const auto h = static_cast<qint16>(roundHalfEven(innerHeightTwips));
     const auto dr = static_cast<float>(-128.0 / BandCount);
     const auto dg = static_cast<float>(-128.0 / BandCount);

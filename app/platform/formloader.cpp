@@ -120,7 +120,8 @@ Form FormLoader::load(const QString& formName, QWidget* window) {
     QVector<TabStop> tabStops;
     const QFont windowFont = window->font();
 
-    for (const QJsonValue& value : form.value("controls").toArray()) {
+    const QJsonArray controls = form.value("controls").toArray();
+    for (const QJsonValue value : controls) {
         const QJsonObject stored = value.toObject();
         const QString name = stored.value("name").toString();
         const QString kind = stored.value("kind").toString();

@@ -86,7 +86,7 @@ bool SourceBox::focusNextPrevChild(bool next) {
     // The editor keeps Tab for indenting while it is editable, which would shut keyboard users
     // in this box and put tabs into (or take indents out of) the page source; the window's tab
     // order runs through it like through any other text box.
-    return QAbstractScrollArea::focusNextPrevChild(next);
+    return QAbstractScrollArea::focusNextPrevChild(next); // NOLINT(bugprone-parent-virtual-call)
 }
 
 qsizetype SourceBox::textLength() const {
