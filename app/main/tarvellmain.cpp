@@ -219,8 +219,9 @@ void TarvellMain::goTo() {
 void TarvellMain::findNext() {
     const QString source = Text1()->sourceText();
     const QString needle = FindBox()->text();
+    const SourceBox::Selection selected = Text1()->selection();
     const std::optional<qsizetype> match =
-        findNextMatch(source, needle, Text1()->selectionStart(), Text1()->selectionLength());
+        findNextMatch(source, needle, selected.start, selected.length);
     if (match) {
         Text1()->setSelection(*match, needle.size());
         return;

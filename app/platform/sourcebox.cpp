@@ -93,39 +93,35 @@ qsizetype SourceBox::textLength() const {
     return sourceText().size();
 }
 
-qsizetype SourceBox::selectionStart() const {
+SourceBox::Selection SourceBox::selection() const {
     const QString text = sourceText();
-    return unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
-}
-
-qsizetype SourceBox::selectionLength() const {
-    const QString text = sourceText();
-    return unitIndex(text, SendScintilla(SCI_GETSELECTIONEND)) -
-           unitIndex(text, SendScintilla(SCI_GETSELECTIONSTART));
+    const long from = SendScintilla(SCI_GETSELECTIONSTART);
+    const long to = SendScintilla(SCI_GETSELECTIONEND);
+    // One walk finds both ends: the end lies at or after the start.
+    long bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size() && bytes < from) {
+        bytes += utf8Width(text, i);
+        ++i;
+    }
+    const qsizetype start = i;
+    while (i < text.size() && bytes < to) {
+        bytes += utf8Width(text, i);
+        ++i;
+    }
+    return {start, i - start};
 }
 
 void SourceBox::setSelection(qsizetype start, qsizetype length) {
     const QString text = sourceText();
     start = std::clamp<qsizetype>(start, 0, text.size());
-    length = std::clamp<qsizetype>(length, 0, text.size() - start);
-    const long from = byteOffset(text, start);
-    const long to = byteOffset(text, start + length);
-    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(from), to);
-}
-
-long SourceBox::byteOffset(const QString& text, qsizetype index) const {
-    long bytes = 0;
-    for (qsizetype i = 0; i < index && i < text.size(); ++i)
-        bytes += utf8Width(text, i);
-    return bytes;
-}
-
-qsizetype SourceBox::unitIndex(const QString& text, long byteOffset) const {
+    const qsizetype end = start + std::clamp<qsizetype>(length, 0, text.size() - start);
     long bytes = 0;
     qsizetype i = 0;
-    while (i < text.size() && bytes < byteOffset) {
+    for (; i < start; ++i)
         bytes += utf8Width(text, i);
-        ++i;
-    }
-    return i;
+    const long from = bytes;
+    for (; i < end; ++i)
+        bytes += utf8Width(text, i);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(from), bytes);
 }

@@ -15,8 +15,14 @@ public:
     void setSourceText(const QString& text);
     qsizetype textLength() const;
 
-    qsizetype selectionStart() const;
-    qsizetype selectionLength() const;
+    struct Selection {
+        qsizetype start = 0;
+        qsizetype length = 0;
+    };
+    // Start and length together, from one reading of the text.
+    Selection selection() const;
+    qsizetype selectionStart() const { return selection().start; }
+    qsizetype selectionLength() const { return selection().length; }
     // Selects length units from start; the caret ends at the end of the selection.
     void setSelection(qsizetype start, qsizetype length);
 
@@ -28,6 +34,4 @@ protected:
 
 private:
     bool m_applyingFont = false;
-    long byteOffset(const QString& text, qsizetype index) const;
-    qsizetype unitIndex(const QString& text, long byteOffset) const;
 };
