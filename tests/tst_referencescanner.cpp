@@ -48,6 +48,38 @@ QStringList literalPageLinks(const QString& s) {
     return entries;
 }
 
+// The file-reference rule read literally, in the same way.
+QStringList literalFileReferences(const QString& s, const QString& baseUrl) {
+    const QStringList extensions{".jpg", ".gif", ".mid",   ".zip", ".exe", ".wav",
+                                 ".txt", ".mp3", ".class", ".ico", ".vbx", ".ocx",
+                                 ".bmp", ".hlp", ".java",  ".doc", ".bas", ".rar"};
+    QStringList entries;
+    const qsizetype firstEquals = s.indexOf('=');
+    for (const QString& e : extensions) {
+        for (qsizetype p = s.indexOf(e, 0); p >= 0; p = s.indexOf(e, p + 1)) {
+            if (firstEquals < 0 || p < firstEquals)
+                continue;
+            QString r;
+            for (qsizetype j = p; j >= firstEquals; --j) {
+                if (s[j] == '=' || s[j] == '"')
+                    break;
+                r.prepend(s[j]);
+            }
+            if (r.size() >= 250)
+                continue;
+            if (r.startsWith("..."))
+                r.remove(0, 3);
+            if (r.startsWith("/"))
+                r.remove(0, 1);
+            const QString lowered = r.toLower();
+            const bool address = lowered.contains("www.") || lowered.contains("http://") ||
+                                 lowered.contains("https://");
+            entries << (address ? QString() : baseUrl) + trimSpaces(r) + e.mid(1);
+        }
+    }
+    return entries;
+}
+
 } // namespace
 
 class TestReferenceScanner : public QObject {
@@ -64,6 +96,7 @@ private slots:
     void letsEventsRunOnLongTextWithoutOccurrences();
     void keepsItsResultWhenEventsReplaceTheCallersText();
     void agreesWithTheLiteralRuleOnRandomText();
+    void fileReferencesAgreeWithTheLiteralRuleOnRandomText();
 };
 
 void TestReferenceScanner::pageLinks_data() {
@@ -279,6 +312,34 @@ void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {
         for (int i = 0; i < length; ++i)
             text += pieces[random.bounded(int(pieces.size()))];
         QCOMPARE(scanPageLinks(text), literalPageLinks(text));
+    }
+}
+
+void TestReferenceScanner::fileReferencesAgreeWithTheLiteralRuleOnRandomText() {
+    const QStringList pieces{".gif",
+                             ".jpg",
+                             ".midi",
+                             ".class",
+                             ".GIF",
+                             "=",
+                             "\"",
+                             "'",
+                             " ",
+                             "/",
+                             "...",
+                             ".",
+                             "www.",
+                             "HTTP://",
+                             "a",
+                             "\r\n",
+                             QString(120, 'w')};
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = random.bounded(1, 60);
+        for (int i = 0; i < length; ++i)
+            text += pieces[random.bounded(int(pieces.size()))];
+        QCOMPARE(scanFileReferences(text, base), literalFileReferences(text, base));
     }
 }
 

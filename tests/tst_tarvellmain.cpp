@@ -5,8 +5,7 @@
 #include "main/tarvellmain.h"
 #include "platform/inet.h"
 #include "platform/sourcebox.h"
-#include "support/controlregistration.h"
-#include "support/messagerecorder.h"
+#include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
 
 #include <QApplication>
@@ -104,35 +103,30 @@ private Q_SLOTS:
 
 private:
     void fetch(const QString& address);
-    std::unique_ptr<TarvellMain> m_window;
+    MainWindowFixture m_main;
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<MessageRecorder> m_boxes;
 };
 
 void TestTarvellMain::initTestCase() {
     QString error;
-    QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
+    QVERIFY2(MainWindowFixture::registerControls(&error), qPrintable(error));
 }
 
 void TestTarvellMain::init() {
-    Program::reset();
-    m_boxes = std::make_unique<MessageRecorder>();
     m_server = std::make_unique<TestHttpServer>();
-    m_window = std::make_unique<TarvellMain>();
-    QVERIFY2(m_window->loadErrors().isEmpty(), qPrintable(m_window->loadErrors().join('\n')));
-    m_window->load();
-    m_window->Inet1()->setStallTimeout(2000);
+    QString error;
+    QVERIFY2(m_main.open(&error), qPrintable(error));
+    m_main.window->Inet1()->setStallTimeout(2000);
 }
 
 void TestTarvellMain::cleanup() {
-    m_window.reset();
+    m_main.close();
     m_server.reset();
-    m_boxes.reset();
 }
 
 void TestTarvellMain::fetch(const QString& address) {
-    m_window->urlbox()->setText(address);
-    m_window->button("Lumet1").click();
+    m_main.window->urlbox()->setText(address);
+    m_main.window->button("Lumet1").click();
 }
 
 void TestTarvellMain::layoutOfEveryControl_data() {
@@ -164,15 +158,15 @@ void TestTarvellMain::layoutOfEveryControl() {
     QFETCH(QRect, twips);
     QFETCH(QString, text);
 
-    QWidget* control = m_window->findChild<QWidget*>(name);
+    QWidget* control = m_main.window->findChild<QWidget*>(name);
     QVERIFY(control);
     QCOMPARE(control->geometry(),
              QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     if (name.startsWith("Lumet")) {
-        QCOMPARE(m_window->button(name).caption(), text);
+        QCOMPARE(m_main.window->button(name).caption(), text);
         QCOMPARE(control->property("ForeColor").toUInt(), 0xFFFFFFu);
         QCOMPARE(control->property("BackColor").toUInt(), 0u);
-        QVERIFY(m_window->button(name).isEnabled());
+        QVERIFY(m_main.window->button(name).isEnabled());
     } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
         QCOMPARE(box->text(), text);
     } else if (auto* source = qobject_cast<SourceBox*>(control)) {
@@ -186,17 +180,17 @@ void TestTarvellMain::layoutOfEveryControl() {
 }
 
 void TestTarvellMain::windowAfterStart() {
-    QCOMPARE(m_window->windowTitle(), QString("Tarvell 1.0 by Orvane"));
-    QCOMPARE(m_window->size(), QSize(6120 / 15, 3960 / 15));
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{QString()});
+    QCOMPARE(m_main.window->windowTitle(), QString("Tarvell 1.0 by Orvane"));
+    QCOMPARE(m_main.window->size(), QSize(6120 / 15, 3960 / 15));
+    QCOMPARE(m_main.window->minimumSize(), m_main.window->maximumSize());
+    QVERIFY(!(m_main.window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_main.window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{QString()});
     QVERIFY(Program::BaseURL.isEmpty());
     QVERIFY(Program::PageURL.isEmpty());
 
-    const QRect screen = m_window->screen()->geometry();
-    const QPoint centre = m_window->frameGeometry().center();
+    const QRect screen = m_main.window->screen()->geometry();
+    const QPoint centre = m_main.window->frameGeometry().center();
     QVERIFY2(qAbs(centre.x() - screen.center().x()) <= 2 &&
                  qAbs(centre.y() - screen.center().y()) <= 2,
              "the window is centred on the screen");
@@ -220,7 +214,7 @@ void TestTarvellMain::tabOrder() {
     const QStringList expected = {"Lumet1", "urlbox",  "Text1",  "Lumet3", "Lumet4",
                                   "Lumet2", "FindBox", "Lumet5", "Lumet6", "ReplaceBox",
                                   "Lumet7", "Lumet8",  "Combo1", "Lumet9"};
-    QWidget* w = m_window->findChild<QWidget*>("Lumet1");
+    QWidget* w = m_main.window->findChild<QWidget*>("Lumet1");
     QStringList order;
     for (int i = 0; i < expected.size(); ++i) {
         order << w->objectName();
@@ -242,9 +236,9 @@ void TestTarvellMain::tabKeyMovesOnFromTheSourceBox_data() {
 void TestTarvellMain::tabKeyMovesOnFromTheSourceBox() {
     QFETCH(int, key);
     QFETCH(QString, next);
-    QApplication::setActiveWindow(m_window.get());
-    m_window->Text1()->setFocus();
-    QTRY_VERIFY(m_window->Text1()->hasFocus());
+    QApplication::setActiveWindow(m_main.window.get());
+    m_main.window->Text1()->setFocus();
+    QTRY_VERIFY(m_main.window->Text1()->hasFocus());
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
                     key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -253,11 +247,11 @@ void TestTarvellMain::tabKeyMovesOnFromTheSourceBox() {
         focus = focus->parentWidget();
     QVERIFY(focus);
     QCOMPARE(focus->objectName(), next);
-    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
 }
 
 void TestTarvellMain::fadeIsPaintedIntoTheBackground() {
-    const QImage background = m_window->background().toImage();
+    const QImage background = m_main.window->background().toImage();
     QVERIFY(!background.isNull());
     // The first band is mid grey, the last almost the dark blue it heads for.
     QCOMPARE(QColor(background.pixel(1, 100)), QColor(128, 128, 128));
@@ -267,9 +261,9 @@ void TestTarvellMain::fadeIsPaintedIntoTheBackground() {
 void TestTarvellMain::fetchShowsSourceWithFixedLineEnds() {
     m_server->setResponse("/dir/page.html", page("a\nb\r\nc"));
     fetch(m_server->url("/dir/page.html"));
-    QCOMPARE(m_window->Text1()->sourceText(), QString("a\r\nb\r\r\nc"));
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
-    QVERIFY(m_boxes->messages.isEmpty());
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb\r\r\nc"));
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
 void TestTarvellMain::fetchFillsLinkListAndFolderAddress() {
@@ -279,17 +273,17 @@ void TestTarvellMain::fetchFillsLinkListAndFolderAddress() {
     fetch(m_server->url("/dir/page.html"));
     QCOMPARE(Program::BaseURL, m_server->url("/dir/"));
     QCOMPARE(Program::PageURL, m_server->url("/dir/page.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()), (QStringList{"one.htm", "two.html", "s.js"}));
-    QCOMPARE(m_window->Combo1()->currentIndex(), 0);
+    QCOMPARE(comboEntries(m_main.window->Combo1()), (QStringList{"one.htm", "two.html", "s.js"}));
+    QCOMPARE(m_main.window->Combo1()->currentIndex(), 0);
 }
 
 void TestTarvellMain::previousPageLeadsTheNextList() {
     m_server->setResponse("/a.html", page("<a href=\"b.html\">b</a>"));
     m_server->setResponse("/b.html", page("<a href=\"a.html\">a</a><a href=\"c.htm\">c</a>"));
     fetch(m_server->url("/a.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"b.html"});
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"b.html"});
     fetch(m_server->url("/b.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()),
+    QCOMPARE(comboEntries(m_main.window->Combo1()),
              (QStringList{m_server->url("/a.html"), "c.htm", "a.html"}));
     QCOMPARE(Program::PageURL, m_server->url("/b.html"));
 }
@@ -299,23 +293,23 @@ void TestTarvellMain::emptyDocumentStillRefillsTheList() {
     m_server->setResponse("/empty.html", page(""));
     fetch(m_server->url("/first.html"));
     fetch(m_server->url("/empty.html"));
-    QCOMPARE(m_window->Text1()->sourceText(), QString());
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{m_server->url("/first.html")});
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString());
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{m_server->url("/first.html")});
 }
 
 void TestTarvellMain::enterFetchesOtherKeysDoNot() {
     m_server->setResponse("/p.html", page("hello"));
-    m_window->urlbox()->setText(m_server->url("/p.html"));
-    m_window->urlbox()->setFocus();
-    QTest::keyClicks(m_window->urlbox(), "x");
-    QTest::keyClick(m_window->urlbox(), Qt::Key_Backspace);
-    QTest::keyClick(m_window->urlbox(), Qt::Key_Tab);
+    m_main.window->urlbox()->setText(m_server->url("/p.html"));
+    m_main.window->urlbox()->setFocus();
+    QTest::keyClicks(m_main.window->urlbox(), "x");
+    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Backspace);
+    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Tab);
     QCOMPARE(m_server->requestCount("/p.html"), 0);
-    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
 
-    QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
+    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return);
     QCOMPARE(m_server->requestCount("/p.html"), 1);
-    QCOMPARE(m_window->Text1()->sourceText(), QString("hello"));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("hello"));
 }
 
 void TestTarvellMain::secondClickCancelsTheFetch() {
@@ -325,13 +319,13 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
 
-    HostedButton fetchButton = m_window->button("Lumet1");
+    HostedButton fetchButton = m_main.window->button("Lumet1");
     // The button is disabled only while the cancel request runs, then enabled again.
     QList<bool> enabledNotices;
     EnabledRecorder recorder(fetchButton, &enabledNotices);
     QTimer::singleShot(100, this, [&] {
         QCOMPARE(fetchButton.caption(), QString("Cancel"));
-        QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
+        QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
         fetchButton.click();
     });
     fetch(m_server->url("/slow.html"));
@@ -341,19 +335,19 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
     QCOMPARE(enabledNotices, (QList<bool>{false, true}));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/ok.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"k.htm"});
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"k.htm"});
     // The cancelled transfer ends as a failure.
-    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
-    QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
+    QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
 }
 
 void TestTarvellMain::enterCancelsTheFetch() {
     TestHttpServer::Response slow = page("x");
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
-    QTimer::singleShot(100, this, [&] { QTest::keyClick(m_window->urlbox(), Qt::Key_Return); });
+    QTimer::singleShot(100, this, [&] { QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return); });
     fetch(m_server->url("/slow.html"));
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(m_server->requestCount("/slow.html"), 1);
 }
@@ -365,12 +359,12 @@ void TestTarvellMain::cancelDuringTheScan() {
         body += "<a href=\"p" + QByteArray::number(i) + ".htm\">x</a>\n";
     m_server->setResponse("/big/index.html", page(body));
 
-    HostedButton fetchButton = m_window->button("Lumet1");
+    HostedButton fetchButton = m_main.window->button("Lumet1");
     bool cancelledDuringScan = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
         if (!cancelledDuringScan && fetchButton.caption() == "Cancel" &&
-            m_window->Text1()->textLength() > 100) {
+            m_main.window->Text1()->textLength() > 100) {
             cancelledDuringScan = true;
             fetchButton.click();
         }
@@ -383,8 +377,8 @@ void TestTarvellMain::cancelDuringTheScan() {
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/big/index.html"));
     QCOMPARE(fetchButton.caption(), QString(Idle));
-    QCOMPARE(m_window->Combo1()->count(), 200000);
-    QVERIFY(m_boxes->messages.isEmpty());
+    QCOMPARE(m_main.window->Combo1()->count(), 200000);
+    QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
 void TestTarvellMain::failuresKeepThePreviousPage_data() {
@@ -406,7 +400,7 @@ void TestTarvellMain::failuresKeepThePreviousPage() {
 
     m_server->setResponse("/good/page.html", page("<a href=\"x.htm\">x</a>"));
     fetch(m_server->url("/good/page.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"x.htm"});
 
     m_server->setResponse("/broken.html", page("oops", 500));
     TestHttpServer::Response stall = page("never sent");
@@ -425,26 +419,26 @@ void TestTarvellMain::failuresKeepThePreviousPage() {
         address = "file:///etc/passwd";
     fetch(address);
 
-    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
-    QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Stop);
-    QCOMPARE(m_boxes->messages.first().title, QString("Orvane"));
-    QCOMPARE(m_window->Text1()->sourceText(), QString("Please wait..."));
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
+    QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Stop);
+    QCOMPARE(m_main.boxes->messages.first().title, QString("Orvane"));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
     QCOMPARE(Program::BaseURL, m_server->url("/good/"));
     QCOMPARE(Program::PageURL, m_server->url("/good/page.html"));
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"x.htm"});
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"x.htm"});
 }
 
 void TestTarvellMain::addressWithoutFolderShowsDocumentThenError() {
     m_server->setResponse("/", page("<a href=\"r.htm\">root</a>"));
     const QString noSlash = QString("127.0.0.1:%1").arg(m_server->port());
     fetch(noSlash);
-    QCOMPARE(m_window->Text1()->sourceText(), QString("<a href=\"r.htm\">root</a>"));
-    QCOMPARE(m_boxes->texts(), QStringList{"There was an error."});
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("<a href=\"r.htm\">root</a>"));
+    QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
     QVERIFY(Program::BaseURL.isEmpty());
     QVERIFY(Program::PageURL.isEmpty());
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{QString()});
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{QString()});
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
 }
 
 void TestTarvellMain::hostileDocumentsAreShown_data() {
@@ -469,8 +463,8 @@ void TestTarvellMain::hostileDocumentsAreShown() {
     r.body = body;
     m_server->setResponse("/h/x.html", r);
     fetch(m_server->url("/h/x.html"));
-    QVERIFY(m_boxes->messages.isEmpty());
-    QCOMPARE(m_window->Text1()->sourceText(), shown);
+    QVERIFY(m_main.boxes->messages.isEmpty());
+    QCOMPARE(m_main.window->Text1()->sourceText(), shown);
 }
 
 void TestTarvellMain::fiftyMegabytePageIsShown() {
@@ -478,11 +472,11 @@ void TestTarvellMain::fiftyMegabytePageIsShown() {
     const int lines = 50 * 1024 * 1024 / line.size() + 1;
     m_server->setResponse("/huge/list.html", page(line.repeated(lines)));
     fetch(m_server->url("/huge/list.html"));
-    QVERIFY(m_boxes->messages.isEmpty());
+    QVERIFY(m_main.boxes->messages.isEmpty());
     // Every LF became CR LF.
-    QCOMPARE(m_window->Text1()->textLength(), qsizetype(lines) * (line.size() + 1));
-    QCOMPARE(comboEntries(m_window->Combo1()), QStringList{"item.html"});
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->Text1()->textLength(), qsizetype(lines) * (line.size() + 1));
+    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"item.html"});
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
 }
 
 void TestTarvellMain::rapidClicksDuringFetchAndScan() {
@@ -499,17 +493,17 @@ void TestTarvellMain::rapidClicksDuringFetchAndScan() {
     connect(&hammer, &QTimer::timeout, this, [&] {
         ++presses;
         if (presses % 2)
-            m_window->button("Lumet1").click();
+            m_main.window->button("Lumet1").click();
         else
-            QTest::keyClick(m_window->urlbox(), Qt::Key_Return);
+            QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return);
     });
     hammer.start(3);
     fetch(m_server->url("/r/index.html"));
     QTRY_VERIFY_WITH_TIMEOUT(presses > 40, 10000);
     hammer.stop();
     // Let the last started fetch, if any, end.
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->button("Lumet1").caption(), QString(Idle), 20000);
-    QVERIFY(m_window->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(m_main.window->button("Lumet1").caption(), QString(Idle), 20000);
+    QVERIFY(m_main.window->isVisible());
 }
 
 void TestTarvellMain::closingTheWindowWhileFetching() {
@@ -518,22 +512,22 @@ void TestTarvellMain::closingTheWindowWhileFetching() {
     m_server->setResponse("/slow.html", slow);
     // Closed before the event loop runs, as during the title animation, nothing quits the
     // fetch's wait: closing has to end it, long before the server would be given up on.
-    m_window->Inet1()->setStallTimeout(600000);
+    m_main.window->Inet1()->setStallTimeout(600000);
     bool endedByGuard = false;
     QTimer guard;
     guard.setSingleShot(true);
     connect(&guard, &QTimer::timeout, this, [&] {
         endedByGuard = true;
-        m_window->Inet1()->cancel();
+        m_main.window->Inet1()->cancel();
     });
     guard.start(20000);
-    connect(m_server.get(), &TestHttpServer::requestReceived, this, [&] { m_window->close(); });
+    connect(m_server.get(), &TestHttpServer::requestReceived, this, [&] { m_main.window->close(); });
     fetch(m_server->url("/slow.html"));
     QVERIFY(!endedByGuard);
-    QVERIFY(m_boxes->messages.isEmpty());
-    QCOMPARE(m_window->button("Lumet1").caption(), QString(Idle));
-    QTimer::singleShot(0, this, [&] { m_window.reset(); });
-    QTRY_VERIFY(!m_window);
+    QVERIFY(m_main.boxes->messages.isEmpty());
+    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QTimer::singleShot(0, this, [&] { m_main.window.reset(); });
+    QTRY_VERIFY(!m_main.window);
 }
 
 void TestTarvellMain::missingControlLibraryIsReported() {
@@ -577,29 +571,29 @@ void TestTarvellMain::goToResolvesAndFetches() {
     m_server->setResponse(expectedPath, page("arrived"));
     fetch(m_server->url("/site/index.html"));
 
-    m_window->Combo1()->addItem(entry);
-    m_window->Combo1()->setCurrentIndex(m_window->Combo1()->count() - 1);
-    m_window->button("Lumet8").click();
-    QCOMPARE(m_window->urlbox()->text(), m_server->url(expectedPath));
-    QCOMPARE(m_window->Text1()->sourceText(), QString("arrived"));
+    m_main.window->Combo1()->addItem(entry);
+    m_main.window->Combo1()->setCurrentIndex(m_main.window->Combo1()->count() - 1);
+    m_main.window->button("Lumet8").click();
+    QCOMPARE(m_main.window->urlbox()->text(), m_server->url(expectedPath));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("arrived"));
     // The page before the jump leads the new list, so GoTo goes back.
-    QCOMPARE(m_window->Combo1()->itemText(0), m_server->url("/site/index.html"));
+    QCOMPARE(m_main.window->Combo1()->itemText(0), m_server->url("/site/index.html"));
 }
 
 void TestTarvellMain::goToWithNothingToGoTo() {
     // Before the first load the list holds one empty entry.
-    const QString before = m_window->urlbox()->text();
-    m_window->button("Lumet8").click();
-    QCOMPARE(m_window->urlbox()->text(), before);
+    const QString before = m_main.window->urlbox()->text();
+    m_main.window->button("Lumet8").click();
+    QCOMPARE(m_main.window->urlbox()->text(), before);
 
-    m_window->Combo1()->addItem("   ");
-    m_window->Combo1()->setCurrentIndex(1);
-    m_window->button("Lumet8").click();
-    m_window->Combo1()->setCurrentIndex(-1);
-    m_window->button("Lumet8").click();
-    QCOMPARE(m_window->urlbox()->text(), before);
-    QCOMPARE(m_window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
-    QVERIFY(m_boxes->messages.isEmpty());
+    m_main.window->Combo1()->addItem("   ");
+    m_main.window->Combo1()->setCurrentIndex(1);
+    m_main.window->button("Lumet8").click();
+    m_main.window->Combo1()->setCurrentIndex(-1);
+    m_main.window->button("Lumet8").click();
+    QCOMPARE(m_main.window->urlbox()->text(), before);
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
 QTEST_MAIN(TestTarvellMain)

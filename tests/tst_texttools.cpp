@@ -4,8 +4,7 @@
 #include "main/browseraddress.h"
 #include "main/tarvellmain.h"
 #include "platform/sourcebox.h"
-#include "support/controlregistration.h"
-#include "support/messagerecorder.h"
+#include "support/mainwindowfixture.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -51,83 +50,80 @@ private Q_SLOTS:
 
 private:
     void setSource(const QString& text);
-    std::unique_ptr<TarvellMain> m_window;
-    std::unique_ptr<MessageRecorder> m_boxes;
+    MainWindowFixture m_main;
 };
 
 void TestTextTools::initTestCase() {
     QString error;
-    QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
+    QVERIFY2(MainWindowFixture::registerControls(&error), qPrintable(error));
 }
 
 void TestTextTools::init() {
-    m_boxes = std::make_unique<MessageRecorder>();
-    m_window = std::make_unique<TarvellMain>();
-    m_window->load();
+    QString error;
+    QVERIFY2(m_main.open(&error), qPrintable(error));
 }
 
 void TestTextTools::cleanup() {
-    m_window.reset();
-    m_boxes.reset();
+    m_main.close();
 }
 
 void TestTextTools::setSource(const QString& text) {
-    m_window->Text1()->setSourceText(text);
-    m_window->Text1()->setSelection(0, 0);
+    m_main.window->Text1()->setSourceText(text);
+    m_main.window->Text1()->setSelection(0, 0);
 }
 
 void TestTextTools::findNextStepsThroughOverlappingMatches() {
     setSource("aaaa");
-    m_window->FindBox()->setText("aa");
-    HostedButton findNext = m_window->button("Lumet2");
+    m_main.window->FindBox()->setText("aa");
+    HostedButton findNext = m_main.window->button("Lumet2");
     for (int expected : {0, 1, 2}) {
         findNext.click();
-        QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(expected));
-        QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(2));
+        QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(expected));
+        QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(2));
     }
-    QVERIFY(m_boxes->messages.isEmpty());
+    QVERIFY(m_main.boxes->messages.isEmpty());
     findNext.click();
-    QCOMPARE(m_boxes->texts(), QStringList{"Finished searching text."});
-    QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Question);
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
-    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(0));
+    QCOMPARE(m_main.boxes->texts(), QStringList{"Finished searching text."});
+    QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Question);
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(0));
 }
 
 void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd() {
     setSource("<IMG src=a><img src=b>\r\n<Img>");
-    m_window->FindBox()->setText("img");
-    HostedButton findNext = m_window->button("Lumet2");
+    m_main.window->FindBox()->setText("img");
+    HostedButton findNext = m_main.window->button("Lumet2");
     findNext.click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
     findNext.click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(12));
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(12));
     findNext.click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(25));
-    QCOMPARE(m_window->Text1()->selectedText(), QString("Img"));
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(25));
+    QCOMPARE(m_main.window->Text1()->selectedText(), QString("Img"));
     findNext.click();
-    QCOMPARE(m_boxes->messages.size(), 1);
+    QCOMPARE(m_main.boxes->messages.size(), 1);
     findNext.click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
 }
 
 void TestTextTools::findNextOnEmptySource() {
     setSource("");
-    m_window->FindBox()->setText("x");
-    m_window->button("Lumet2").click();
-    QCOMPARE(m_boxes->texts(), QStringList{"Finished searching text."});
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
+    m_main.window->FindBox()->setText("x");
+    m_main.window->button("Lumet2").click();
+    QCOMPARE(m_main.boxes->texts(), QStringList{"Finished searching text."});
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
 }
 
 void TestTextTools::findNextSkipsAHandMadeSelection() {
     setSource("ab ab ab");
-    m_window->FindBox()->setText("ab");
-    m_window->Text1()->setSelection(3, 4);
-    m_window->button("Lumet2").click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(6));
+    m_main.window->FindBox()->setText("ab");
+    m_main.window->Text1()->setSelection(3, 4);
+    m_main.window->button("Lumet2").click();
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(6));
     // A caret at the very end finds nothing more.
-    m_window->Text1()->setSelection(8, 0);
-    m_window->button("Lumet2").click();
-    QCOMPARE(m_boxes->messages.size(), 1);
+    m_main.window->Text1()->setSelection(8, 0);
+    m_main.window->button("Lumet2").click();
+    QCOMPARE(m_main.boxes->messages.size(), 1);
 }
 
 void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt_data() {
@@ -147,51 +143,51 @@ void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt() {
     QFETCH(QString, source);
     QFETCH(int, expectedStart);
     setSource(source);
-    QCOMPARE(m_window->Text1()->sourceText(), source);
-    m_window->FindBox()->setText("ABC");
-    m_window->button("Lumet2").click();
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(expectedStart));
-    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(3));
-    QCOMPARE(m_window->Text1()->selectedText(), QString("abc"));
+    QCOMPARE(m_main.window->Text1()->sourceText(), source);
+    m_main.window->FindBox()->setText("ABC");
+    m_main.window->button("Lumet2").click();
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(expectedStart));
+    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(3));
+    QCOMPARE(m_main.window->Text1()->selectedText(), QString("abc"));
 }
 
 void TestTextTools::replaceAllAsksFirst() {
     setSource("img IMG img");
-    m_window->FindBox()->setText("img");
-    m_window->ReplaceBox()->setText(" pic ");
-    m_window->button("Lumet7").click();
-    QCOMPARE(m_boxes->messages.size(), 1);
-    const MessageRequest& ask = m_boxes->messages.first();
+    m_main.window->FindBox()->setText("img");
+    m_main.window->ReplaceBox()->setText(" pic ");
+    m_main.window->button("Lumet7").click();
+    QCOMPARE(m_main.boxes->messages.size(), 1);
+    const MessageRequest& ask = m_main.boxes->messages.first();
     QCOMPARE(ask.text,
              QString("Are you sure you want to replace all the \"img\"'s with \" pic \"'s?"));
     QCOMPARE(ask.buttons, MessageButtons::YesNo);
     QCOMPARE(ask.icon, MessageIcon::None);
     QCOMPARE(ask.title, QString("Orvane"));
-    QCOMPARE(m_window->Text1()->sourceText(), QString(" pic  IMG  pic "));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString(" pic  IMG  pic "));
 }
 
 void TestTextTools::replaceAllAnsweredNoChangesNothing() {
     setSource("aaa");
-    m_window->Text1()->setSelection(1, 1);
-    m_window->FindBox()->setText("aa");
-    m_window->ReplaceBox()->setText("b");
-    m_boxes->answers.enqueue(MessageAnswer::No);
-    m_window->button("Lumet7").click();
-    QCOMPARE(m_window->Text1()->sourceText(), QString("aaa"));
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(1));
-    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(1));
+    m_main.window->Text1()->setSelection(1, 1);
+    m_main.window->FindBox()->setText("aa");
+    m_main.window->ReplaceBox()->setText("b");
+    m_main.boxes->answers.enqueue(MessageAnswer::No);
+    m_main.window->button("Lumet7").click();
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("aaa"));
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(1));
 
-    m_window->button("Lumet7").click();
-    QCOMPARE(m_window->Text1()->sourceText(), QString("ba"));
+    m_main.window->button("Lumet7").click();
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("ba"));
 }
 
 void TestTextTools::replaceAllWithTheInitialTexts() {
     setSource("Find What? and Find What?");
-    m_window->button("Lumet7").click();
-    QCOMPARE(m_boxes->texts().first(),
+    m_main.window->button("Lumet7").click();
+    QCOMPARE(m_main.boxes->texts().first(),
              QString("Are you sure you want to replace all the \"Find What?\"'s with "
                      "\"Replace with...\"'s?"));
-    QCOMPARE(m_window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
 }
 
 void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive() {
@@ -203,10 +199,10 @@ void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive() {
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
     ticker.start(0);
-    m_window->button("Lumet4").click();
+    m_main.window->button("Lumet4").click();
     ticker.stop();
-    QCOMPARE(m_window->Text1()->sourceText().left(12), QString("word\r\nword\r\n"));
-    QCOMPARE(m_window->Text1()->sourceText().size(), qsizetype(200000 * 6));
+    QCOMPARE(m_main.window->Text1()->sourceText().left(12), QString("word\r\nword\r\n"));
+    QCOMPARE(m_main.window->Text1()->sourceText().size(), qsizetype(200000 * 6));
     QVERIFY2(ticks > 0, "events ran while the mark-up was cut");
 }
 
@@ -220,11 +216,11 @@ void TestTextTools::copyAllSelectsAndCopiesEverything() {
     QFETCH(QString, text);
     QGuiApplication::clipboard()->setText("something before");
     setSource(text);
-    m_window->button("Lumet3").click();
+    m_main.window->button("Lumet3").click();
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
-    QCOMPARE(m_window->Text1()->selectionStart(), qsizetype(0));
-    QCOMPARE(m_window->Text1()->selectionLength(), qsizetype(text.size()));
-    QVERIFY(m_boxes->messages.isEmpty());
+    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(text.size()));
+    QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
 void TestTextTools::openUrlHandsOverOnlyWebAddresses_data() {
@@ -256,26 +252,26 @@ void TestTextTools::openUrlHandsOverOnlyWebAddresses() {
     UrlCatcher catcher;
     for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
         QDesktopServices::setUrlHandler(scheme, &catcher, "open");
-    m_window->urlbox()->setText(typed);
-    m_window->button("Lumet5").click();
+    m_main.window->urlbox()->setText(typed);
+    m_main.window->button("Lumet5").click();
     for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
         QDesktopServices::unsetUrlHandler(scheme);
 
     if (opened.isEmpty()) {
         QVERIFY(catcher.opened.isEmpty());
-        QCOMPARE(m_boxes->texts(),
+        QCOMPARE(m_main.boxes->texts(),
                  QStringList{"There was an error in opening the default browser."});
-        QCOMPARE(m_boxes->messages.first().icon, MessageIcon::Stop);
+        QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Stop);
     } else {
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl(opened)});
-        QVERIFY(m_boxes->messages.isEmpty());
+        QVERIFY(m_main.boxes->messages.isEmpty());
     }
 }
 
 void TestTextTools::aboutTextCharacterForCharacter() {
-    m_window->button("Lumet9").click();
-    QCOMPARE(m_boxes->messages.size(), 1);
-    const MessageRequest& box = m_boxes->messages.first();
+    m_main.window->button("Lumet9").click();
+    QCOMPARE(m_main.boxes->messages.size(), 1);
+    const MessageRequest& box = m_main.boxes->messages.first();
     QCOMPARE(box.icon, MessageIcon::Question);
     QCOMPARE(box.buttons, MessageButtons::Ok);
     QCOMPARE(box.title, QString("Orvane"));

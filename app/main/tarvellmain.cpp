@@ -1,5 +1,6 @@
 #include "main/tarvellmain.h"
 
+#include "findfiles/findfiles.h"
 #include "main/baseurl.h"
 #include "main/browseraddress.h"
 #include "main/fixcode.h"
@@ -56,8 +57,9 @@ void TarvellMain::bindButtons() {
     const QList<QPair<QString, void (TarvellMain::*)()>> handlers = {
         {"Lumet1", &TarvellMain::getHtmlSource}, {"Lumet2", &TarvellMain::findNext},
         {"Lumet3", &TarvellMain::copyAll},       {"Lumet4", &TarvellMain::takeOutHtml},
-        {"Lumet5", &TarvellMain::openUrl},       {"Lumet7", &TarvellMain::replaceAll},
-        {"Lumet8", &TarvellMain::goTo},          {"Lumet9", &TarvellMain::about},
+        {"Lumet5", &TarvellMain::openUrl},       {"Lumet6", &TarvellMain::findFiles},
+        {"Lumet7", &TarvellMain::replaceAll},    {"Lumet8", &TarvellMain::goTo},
+        {"Lumet9", &TarvellMain::about},
     };
     for (const auto& [name, handler] : handlers) {
         auto method = handler;
@@ -71,11 +73,7 @@ void TarvellMain::load() {
     centreOnScreen();
     show();
 
-    if (!loadErrors().isEmpty())
-        MessageBox::show(this,
-                         QStringLiteral("Some controls of this window could not be created:\r") +
-                             loadErrors().join(QLatin1Char('\r')),
-                         MessageButtons::Ok, MessageIcon::Stop);
+    showLoadErrors(this, m_form);
 
     const QString title = QString::fromLatin1(Title);
     QPointer<TarvellMain> self(this);
@@ -266,6 +264,31 @@ void TarvellMain::openUrl() {
         return;
     MessageBox::show(this, QStringLiteral("There was an error in opening the default browser."),
                      MessageButtons::Ok, MessageIcon::Stop);
+}
+
+void TarvellMain::findFiles() {
+    if (Program::BaseURL.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("No can do, load the HTML code again."),
+                         MessageButtons::Ok, MessageIcon::Question);
+        return;
+    }
+    // The finder's scan lets events run before it shows: a second click in that moment must not
+    // open a second finder.
+    if (m_fileFinder)
+        return;
+    auto* finder = new FindFiles([this] { return Text1()->sourceText(); }, this);
+    m_fileFinder = finder;
+    finder->setAttribute(Qt::WA_DeleteOnClose);
+    finder->setWindowModality(Qt::ApplicationModal);
+    finder->load();
+    if (!m_fileFinder)
+        return;
+    // Closed while the finder loaded: the run is ending, and nobody is left to use it.
+    if (!isVisible()) {
+        delete finder;
+        return;
+    }
+    finder->show();
 }
 
 QString TarvellMain::aboutText() {

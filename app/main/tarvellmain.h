@@ -13,6 +13,7 @@ class QComboBox;
 class QLineEdit;
 class SourceBox;
 class Inet;
+class FindFiles;
 
 class TarvellMain : public FadedWindow {
     Q_OBJECT
@@ -31,11 +32,13 @@ public:
     void Timeout(double seconds);
 
     // Button handlers; a click on a button runs them, and so may other handlers and tests.
+    // The file finder opens modally and the handler returns once it is shown.
     void getHtmlSource(); // Lumet1: fetch, or cancel the running fetch
     void findNext();      // Lumet2
     void copyAll();       // Lumet3
     void takeOutHtml();   // Lumet4
     void openUrl();       // Lumet5
+    void findFiles();     // Lumet6: opens the file finder on the loaded page
     void replaceAll();    // Lumet7
     void goTo();          // Lumet8
     void about();         // Lumet9
@@ -64,4 +67,5 @@ private:
     void centreOnScreen();
 
     Form m_form;
+    QPointer<FindFiles> m_fileFinder;
 };

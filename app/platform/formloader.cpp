@@ -1,7 +1,9 @@
 #include "platform/formloader.h"
 
+#include "platform/checklist.h"
 #include "platform/controlhost.h"
 #include "platform/inet.h"
+#include "platform/messagebox.h"
 #include "platform/propertyrecord.h"
 #include "platform/sourcebox.h"
 
@@ -13,7 +15,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 
 #include <algorithm>
 
@@ -57,7 +58,7 @@ QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, Q
         return list;
     }
     if (kind == "CheckList")
-        return new QListWidget(window);
+        return new CheckList(window);
     if (kind == "Label") {
         auto* label = new QLabel(text, window);
         label->setFocusPolicy(Qt::NoFocus);
@@ -99,6 +100,15 @@ HostedButton Form::button(const QString& name) const {
 
 Inet* Form::inet(const QString& name) const {
     return m_inets.value(name);
+}
+
+void showLoadErrors(QWidget* window, const Form& form) {
+    if (form.errors().isEmpty())
+        return;
+    MessageBox::show(window,
+                     QStringLiteral("Some controls of this window could not be created:\r") +
+                         form.errors().join(QLatin1Char('\r')),
+                     MessageButtons::Ok, MessageIcon::Stop);
 }
 
 Form FormLoader::load(const QString& formName, QWidget* window) {

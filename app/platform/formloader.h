@@ -30,6 +30,10 @@ private:
     QStringList m_errors;
 };
 
+// Tells the user which controls of a window could not be created (nothing when all were); the
+// window itself still opens, so that the rest of it can be used.
+void showLoadErrors(QWidget* window, const Form& form);
+
 class FormLoader {
 public:
     static constexpr int TwipsPerPixel = 15;
