@@ -1,18 +1,31 @@
 #include "findfiles/findfiles.h"
 
+#include "dialog/dialog.h"
+#include "dialog/fixpath.h"
+#include "findfiles/downloadnames.h"
 #include "findfiles/listediting.h"
 #include "main/programicon.h"
 #include "main/programstate.h"
 #include "main/textsearch.h"
 #include "platform/checklist.h"
+#include "platform/checklistmodel.h"
+#include "platform/filesink.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
+#include "platform/programfolder.h"
+#include "platform/transferresult.h"
 #include "scan/duplicateremoval.h"
 #include "scan/eventpump.h"
 #include "scan/referencescanner.h"
+#include "scan/trimspaces.h"
 
+#include <QCloseEvent>
+#include <QDir>
 #include <QPointer>
+#include <QTimer>
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 FindFiles::FindFiles(SourceReader readSource, QWidget* parent)
@@ -35,6 +48,8 @@ void FindFiles::bindButtons() {
         auto method = handler;
         button(name).onClick(this, [this, method] { (this->*method)(); });
     }
+    connect(Inet1(), &Inet::finished, this, &FindFiles::downloadFinished);
+    connect(Inet1(), &Inet::progress, this, &FindFiles::downloadProgress);
 }
 
 void FindFiles::load() {
@@ -102,11 +117,159 @@ void FindFiles::exit() {
     close();
 }
 
+void FindFiles::closeEvent(QCloseEvent* event) {
+    // A run ends with its window: the transfer stops and no later entry is fetched.
+    m_run = RunState::Idle;
+    m_current = QPersistentModelIndex();
+    Inet1()->cancel();
+    FadedWindow::closeEvent(event);
+}
+
 // ---- Downloads ----
 
-void FindFiles::download() {}
+void FindFiles::download() {
+    const int row = List1()->highlighted();
+    if (row < 0)
+        return;
+    // The entry as it stands: a leading "..." or "/" reaches the save window unchanged.
+    Program::FileURL = trimSpaces(List1()->text(row));
+    Program::FileName = fileNameOf(Program::FileURL);
+    Program::FileExt = fileExtOf(Program::FileName);
+    auto* dialog = new Dialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->load();
+    dialog->show();
+}
 
-void FindFiles::downloadChecked() {}
+void FindFiles::downloadChecked() {
+    switch (m_run) {
+    case RunState::Running:
+        // This click means cancel: the transfer in progress ends; the rest of the run goes on.
+        m_run = RunState::Finishing;
+        showRunState();
+        Inet1()->cancel();
+        return;
+    case RunState::Asking:
+    case RunState::Finishing:
+        return;
+    case RunState::Idle:
+        break;
+    }
+
+    QString folder = programFolder();
+    FixPath(folder);
+    m_run = RunState::Asking;
+    QPointer<FindFiles> self(this);
+    const MessageAnswer answer = MessageBox::show(this, checkedDownloadQuestion(folder),
+                                                  MessageButtons::YesNo, MessageIcon::None);
+    if (!self || m_run != RunState::Asking)
+        return;
+    if (answer == MessageAnswer::No) {
+        m_run = RunState::Idle;
+        return;
+    }
+    m_run = RunState::Running;
+    showRunState();
+    m_runFolder = folder;
+    m_runEnd = List1()->count();
+    m_nextRow = 0;
+    m_reached = 0;
+    m_failed = 0;
+    for (int row = 0; row < m_runEnd; ++row) {
+        if (List1()->isTicked(row))
+            List1()->entries()->setStatus(row, QStringLiteral("waiting"));
+    }
+    startNextDownload();
+}
+
+void FindFiles::showRunState() {
+    HostedButton runButton = button(QStringLiteral("Lumet1"));
+    runButton.setCaption(m_run == RunState::Running ? QStringLiteral("Cancel")
+                                                    : QStringLiteral("D/L Checked"));
+    runButton.setEnabled(m_run != RunState::Finishing);
+}
+
+void FindFiles::startNextDownload() {
+    CheckListModel* entries = List1()->entries();
+    while (m_run == RunState::Running || m_run == RunState::Finishing) {
+        // Entries removed while the run waited are not read past the end of the list.
+        if (m_nextRow >= std::min(m_runEnd, List1()->count())) {
+            endRun();
+            return;
+        }
+        const int row = m_nextRow++;
+        if (!List1()->isTicked(row)) {
+            entries->setStatus(row, QString()); // unticked while it waited
+            continue;
+        }
+        ++m_reached;
+        const QString address = checkedEntryAddress(List1()->text(row));
+        Program::FileURL = address;
+        Program::FileName = fileNameOf(address);
+        QString refused = refusedNameReason(Program::FileName);
+        if (refused.isEmpty() && isProgramFileName(Program::FileName))
+            refused = QStringLiteral("\"%1\" is one of Tarvell's own files; a download never "
+                                     "replaces it.")
+                          .arg(Program::FileName);
+        if (!refused.isEmpty()) {
+            markFailed(row, refused);
+            continue;
+        }
+        m_current = QPersistentModelIndex(entries->index(row));
+        m_currentTarget = m_runFolder + Program::FileName;
+        entries->setStatus(row, QStringLiteral("fetching"));
+        Inet1()->prepare(0);
+        Inet1()->start(address, std::make_unique<FileSink>(m_currentTarget));
+        return;
+    }
+}
+
+void FindFiles::downloadProgress(qint64 received, qint64 total) {
+    if (!m_current.isValid())
+        return;
+    const QString share = total > 0
+                              ? QStringLiteral("fetching %1%").arg(received * 100 / total)
+                              : QStringLiteral("fetching %1 KB").arg(received / 1024);
+    List1()->entries()->setStatus(m_current.row(), share);
+}
+
+void FindFiles::downloadFinished(const TransferResult& result) {
+    if (m_run != RunState::Running && m_run != RunState::Finishing)
+        return;
+    const int row = m_current.isValid() ? m_current.row() : -1;
+    m_current = QPersistentModelIndex();
+    if (result.succeeded())
+        List1()->entries()->setStatus(
+            row, QStringLiteral("saved"),
+            QStringLiteral("Saved as %1").arg(QDir::toNativeSeparators(m_currentTarget)));
+    else
+        markFailed(row, result.failure->message());
+    startNextDownload();
+}
+
+void FindFiles::markFailed(int row, const QString& reason) {
+    ++m_failed;
+    List1()->entries()->setStatus(row, QStringLiteral("failed"), reason);
+}
+
+void FindFiles::endRun() {
+    const int failed = m_failed;
+    const int reached = m_reached;
+    m_run = RunState::Idle;
+    showRunState();
+    if (failed == 0)
+        return;
+    // Told once the run has unwound, not from inside the transfer's own finishing.
+    QTimer::singleShot(0, this, [this, failed, reached] {
+        MessageBox::show(this,
+                         QStringLiteral("%1 of the %2 ticked files could not be downloaded. Rest "
+                                        "the pointer on an entry marked \"failed\" to see why.")
+                             .arg(failed)
+                             .arg(reached),
+                         MessageButtons::Ok, MessageIcon::Stop);
+    });
+}
 
 // ---- Controls ----
 

@@ -7,10 +7,13 @@
 #include "platform/formloader.h"
 #include "platform/hostedbutton.h"
 
+#include <QPersistentModelIndex>
+
 #include <functional>
 
 class CheckList;
 class Inet;
+struct TransferResult;
 
 class FindFiles : public FadedWindow {
     Q_OBJECT
@@ -38,14 +41,38 @@ public:
     void replace();         // Lumet2
     void exit();            // Lumet3
 
+    // Where "D/L Checked" stands. Its button reads "Cancel" only while Running; after a cancel
+    // the run fetches the remaining entries with the button back at "D/L Checked" but disabled,
+    // so that no second run can start inside the first.
+    enum class RunState { Idle, Asking, Running, Finishing };
+    [[nodiscard]] RunState runState() const { return m_run; }
+
     CheckList* List1() const;
     Inet* Inet1() const;
     HostedButton button(const QString& name) const;
     const QStringList& loadErrors() const { return m_form.errors(); }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void bindButtons();
+    void showRunState();
+    void startNextDownload();
+    void downloadProgress(qint64 received, qint64 total);
+    void downloadFinished(const TransferResult& result);
+    void markFailed(int row, const QString& reason);
+    void endRun();
 
     SourceReader m_readSource;
     Form m_form;
+
+    RunState m_run = RunState::Idle;
+    QString m_runFolder;         // the program's folder, ending in its separator
+    int m_runEnd = 0;            // entries at the start of the run; later ones are not read
+    int m_nextRow = 0;
+    int m_reached = 0;           // ticked entries the run has come to
+    int m_failed = 0;
+    QPersistentModelIndex m_current; // the entry being fetched, wherever edits move it
+    QString m_currentTarget;         // and the file it goes to
 };

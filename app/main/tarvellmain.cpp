@@ -10,6 +10,7 @@
 #include "main/textsearch.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
+#include "platform/screencentre.h"
 #include "platform/sourcebox.h"
 #include "scan/duplicateremoval.h"
 #include "scan/eventpump.h"
@@ -25,14 +26,11 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTime>
 
 #include <stdexcept>
 
 namespace {
-
-constexpr int TwipsPerPixel = FormLoader::TwipsPerPixel;
 
 // The clock the title animation waits on: seconds since midnight, single precision, so one
 // step lasts until the clock reading changes.
@@ -70,7 +68,7 @@ void TarvellMain::bindButtons() {
 void TarvellMain::load() {
     fadeform();
     Combo1()->addItem(QString());
-    centreOnScreen();
+    centreOnScreen(this);
     show();
 
     showLoadErrors(this, m_form);
@@ -83,21 +81,6 @@ void TarvellMain::load() {
         if (!self)
             return;
     }
-}
-
-void TarvellMain::centreOnScreen() {
-    const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!display)
-        return;
-    const QRect screenArea = display->geometry();
-    const QSize outer = frameGeometry().size();
-    // In twips and single precision, as the layout is stored.
-    const float left = static_cast<float>(screenArea.width() * TwipsPerPixel) / 2 -
-                       static_cast<float>(outer.width() * TwipsPerPixel) / 2;
-    const float top = static_cast<float>(screenArea.height() * TwipsPerPixel) / 2 -
-                      static_cast<float>(outer.height() * TwipsPerPixel) / 2;
-    move(screenArea.left() + qRound(left / TwipsPerPixel),
-         screenArea.top() + qRound(top / TwipsPerPixel));
 }
 
 void TarvellMain::Timeout(double seconds) {

@@ -64,7 +64,6 @@ protected:
 
 private:
     void bindButtons();
-    void centreOnScreen();
 
     Form m_form;
     QPointer<FindFiles> m_fileFinder;

@@ -10,8 +10,13 @@ QVariant CheckListModel::data(const QModelIndex& index, int role) const {
     const Entry& entry = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        return entry.status.isEmpty() ? entry.text
+                                      : entry.text + QStringLiteral("    [") + entry.status +
+                                            QLatin1Char(']');
     case Qt::EditRole:
         return entry.text;
+    case Qt::ToolTipRole:
+        return entry.statusDetail.isEmpty() ? QVariant() : QVariant(entry.statusDetail);
     case Qt::CheckStateRole:
         return entry.ticked ? Qt::Checked : Qt::Unchecked;
     default:
@@ -48,7 +53,7 @@ void CheckListModel::append(const QStringList& texts) {
     beginInsertRows({}, first, first + int(texts.size()) - 1);
     m_entries.reserve(m_entries.size() + texts.size());
     for (const QString& text : texts)
-        m_entries.append({text, false});
+        m_entries.append({text, false, {}, {}});
     endInsertRows();
 }
 
@@ -74,6 +79,26 @@ void CheckListModel::setTicked(int row, bool ticked) {
     m_entries[row].ticked = ticked;
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {Qt::CheckStateRole});
+}
+
+QString CheckListModel::status(int row) const {
+    return isRow(row) ? m_entries.at(row).status : QString();
+}
+
+QString CheckListModel::statusDetail(int row) const {
+    return isRow(row) ? m_entries.at(row).statusDetail : QString();
+}
+
+void CheckListModel::setStatus(int row, const QString& status, const QString& detail) {
+    if (!isRow(row))
+        return;
+    Entry& entry = m_entries[row];
+    if (entry.status == status && entry.statusDetail == detail)
+        return;
+    entry.status = status;
+    entry.statusDetail = detail;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QStringList CheckListModel::texts() const {

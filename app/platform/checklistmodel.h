@@ -1,6 +1,8 @@
 #pragma once
 // The entries of a list with a check box in front of each: a text and a tick per entry, in
-// insertion order. Every entry can be ticked by the user; new entries are not ticked.
+// insertion order. Every entry can be ticked by the user; new entries are not ticked. An entry
+// may also show a short status after its text, with a longer explanation on hover; the status
+// is never part of the entry's text.
 
 #include <QAbstractListModel>
 #include <QList>
@@ -23,6 +25,9 @@ public:
     void setText(int row, const QString& text);
     bool isTicked(int row) const;
     void setTicked(int row, bool ticked);
+    QString status(int row) const;
+    QString statusDetail(int row) const;
+    void setStatus(int row, const QString& status, const QString& detail = {});
     QStringList texts() const;
     void remove(int row);
     // Keeps only the given rows, in ascending order, with their ticks; the rest go at once.
@@ -32,6 +37,8 @@ private:
     struct Entry {
         QString text;
         bool ticked = false;
+        QString status;
+        QString statusDetail;
     };
     [[nodiscard]] bool isRow(int row) const { return row >= 0 && row < m_entries.size(); }
 

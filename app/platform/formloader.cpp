@@ -2,6 +2,9 @@
 
 #include "platform/checklist.h"
 #include "platform/controlhost.h"
+#include "platform/drivelist.h"
+#include "platform/filelist.h"
+#include "platform/folderlist.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
 #include "platform/propertyrecord.h"
@@ -64,9 +67,30 @@ QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, Q
         label->setFocusPolicy(Qt::NoFocus);
         return label;
     }
+    if (kind == "DriveList")
+        return new DriveList(window);
+    if (kind == "FolderList")
+        return new FolderList(window);
+    if (kind == "FileList")
+        return new FileList(window);
     if (kind == "Frame")
         return new QGroupBox(text, window);
     return nullptr;
+}
+
+// Colours are stored as 0x00BBGGRR; a label without a back colour is transparent, so the
+// window's fade shows through it.
+void applyControlSettings(const QJsonObject& stored, QWidget* widget) {
+    if (stored.contains("foreColor")) {
+        const auto bgr = static_cast<quint32>(stored.value("foreColor").toDouble());
+        QPalette palette = widget->palette();
+        const QColor colour(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+        palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+        widget->setPalette(palette);
+    }
+    if (stored.contains("enabled"))
+        widget->setEnabled(stored.value("enabled").toBool(true));
 }
 
 void applyWindowSettings(const QJsonObject& form, QWidget* window) {
@@ -162,6 +186,7 @@ Form FormLoader::load(const QString& formName, QWidget* window) {
             }
             widget->setFont(stored.contains("font") ? storedFont(stored.value("font").toObject())
                                                     : windowFont);
+            applyControlSettings(stored, widget);
         }
         widget->setObjectName(name);
         widget->setGeometry(pixels(stored.value("left")), pixels(stored.value("top")),

@@ -1,0 +1,69 @@
+#pragma once
+// The save window, "Save As...": pick a drive, a folder and a name, and OK fetches the file and
+// writes it there. The download it saves is the one the file finder handed over when it opened
+// the window; a later download elsewhere in the program cannot change it.
+
+#include "main/fadedwindow.h"
+#include "platform/formloader.h"
+#include "platform/hostedbutton.h"
+
+#include <QString>
+
+class DriveList;
+class FileList;
+class FolderList;
+class Inet;
+class QComboBox;
+class QLineEdit;
+struct TransferResult;
+
+class Dialog : public FadedWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Save As...";
+    static constexpr const char* WaitCaption = "Please wait...";
+    static constexpr const char* FailureText =
+        "There was an error. Please re-check your information (like file paths, file types, etc.)";
+
+    explicit Dialog(QWidget* parent = nullptr);
+    ~Dialog() override;
+
+    // Takes the download (FileURL, FileName, FileExt), centres, sets the pattern, proposes the
+    // name and paints the fade.
+    void load();
+
+    // Handlers.
+    void driveChanged();                        // Drive1
+    void folderChanged();                       // Dir1
+    void typeClicked();                         // Combo1
+    void fileClicked(const QString& name);      // File1
+    void fileDoubleClicked(const QString& name); // File1
+    void ok();                                  // Lumet1
+    void cancel();                              // Lumet2
+
+    [[nodiscard]] bool isSaving() const { return m_saving; }
+
+    DriveList* Drive1() const;
+    FolderList* Dir1() const;
+    FileList* File1() const;
+    QLineEdit* Text1() const;
+    QComboBox* Combo1() const;
+    Inet* Inet1() const;
+    HostedButton button(const QString& name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bindControls();
+    void saved(const TransferResult& result);
+    void showProgress(qint64 received, qint64 total);
+    void backToIdle();
+
+    Form m_form;
+    QString m_fileUrl;
+    QString m_fileExt;
+    QString m_finalName;
+    bool m_saving = false;
+    bool m_closing = false;
+};
