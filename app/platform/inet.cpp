@@ -1,5 +1,8 @@
 #include "platform/inet.h"
 
+#include "platform/memorysink.h"
+
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -12,8 +15,7 @@
 
 #include <atomic>
 #include <limits>
-#include <memory>
-#include <optional>
+#include <utility>
 
 using Kind = TransferFailure::Kind;
 
@@ -22,10 +24,6 @@ namespace {
 std::atomic<qint64> maxDocumentSize{Inet::defaultMaxDocumentSize};
 
 constexpr char userAgent[] = "Tarvell/1.0";
-
-// Reserving lets a large download grow without a copy per doubling, but a hostile Content-Length
-// must not make us commit memory for bytes that never come.
-constexpr qint64 largestReservation = qint64(64) * 1024 * 1024;
 
 constexpr qsizetype metaScanLength = 4096;
 
@@ -96,6 +94,14 @@ TransferFailure statusFailure(const QNetworkReply* reply, const QUrl& url) {
                                .arg(hostAndPort(url))
                                .arg(status)
                                .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
+}
+
+bool isRedirect(const QNetworkReply* reply) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool redirectStatus =
+        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    return redirectStatus &&
+           reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
 }
 
 // --- Decoding -----------------------------------------------------------------------------
@@ -246,181 +252,54 @@ QString decodeDocument(const QByteArray& body, const QByteArray& contentType) {
 
 // --- Transfer -------------------------------------------------------------------------------
 
-// Everything a waiting fetch needs lives here, on its own stack, so that the fetch can finish
-// (by throwing) even after its Inet has been destroyed by a handler that ran during the wait.
 struct Inet::Transfer {
-    QNetworkAccessManager* manager = nullptr;
-    QEventLoop loop;
-    QTimer stallTimer;
+    std::unique_ptr<TransferSink> sink;
+    quint64 serial = 0;
+    int stallTimeout = 0;
     QPointer<QNetworkReply> reply; // of the current hop
     QUrl url;                      // of the current hop
     QUrl origin;                   // as asked for
     int redirects = 0;
-    QByteArray body;
-    qint64 limit = 0;
-    bool finished = false;
-    std::optional<TransferFailure> failure; // the first reason wins
-
-    void request(const QUrl& address);
-    void fail(Kind kind, const QString& message);
-    [[nodiscard]] bool isRedirect() const;
-    void onHeaders();
-    void onReadyRead();
-    void onFinished();
-    void followRedirect();
+    bool headersTaken = false; // of the current hop
+    bool begun = false;        // the sink has been told that the document comes
+    qint64 announced = -1;     // the document's length, when known and comparable
+    qint64 received = 0;
+    qint64 reported = -1; // received, as the last progress() told it
+    QElapsedTimer sinceReport;
+    QByteArray contentType;
 };
 
-void Inet::Transfer::request(const QUrl& address) {
-    url = address;
-    QNetworkRequest request(address);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
-    // Redirects are followed here rather than by Qt: the rules about where a redirect may lead
-    // are ours, and Qt 6.4 repeats requests when it is asked to let us vet each hop.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* next = manager->get(request);
-    reply = next;
-    // The loop is the context of every connection: once the fetch returns, nothing the reply
-    // still emits can reach this stack frame.
-    connect(next, &QNetworkReply::metaDataChanged, &loop, [this] { onHeaders(); });
-    connect(next, &QNetworkReply::readyRead, &loop, [this] { onReadyRead(); });
-    connect(next, &QNetworkReply::encrypted, &loop, [this] { stallTimer.start(); });
-    connect(next, &QNetworkReply::finished, &loop, [this] { onFinished(); });
-    stallTimer.start();
-}
-
-void Inet::Transfer::fail(Kind kind, const QString& message) {
-    if (!failure)
-        failure.emplace(kind, message);
-    stallTimer.stop();
-    // Nothing more from this reply may reach the transfer; the fetch deletes it, which stops
-    // the download (abort() would also work but warns when Qt has already set an error).
-    if (reply)
-        QObject::disconnect(reply, nullptr, &loop, nullptr);
-    finished = true;
-    loop.quit();
-}
-
-bool Inet::Transfer::isRedirect() const {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool redirectStatus =
-        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    return redirectStatus &&
-           reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
-}
-
-void Inet::Transfer::onHeaders() {
-    stallTimer.start();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
-        const TransferFailure failure = statusFailure(reply, url);
-        fail(failure.kind(), failure.message());
-        return;
-    }
-    if (isRedirect())
-        return; // a redirect's own length says nothing about the document
-
-    bool known = false;
-    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-    if (!known || announced < 0)
-        return;
-    if (announced > limit) {
-        fail(Kind::TooLarge,
-             Inet::tr("The document at %1 is %2 bytes long, more than the %3 bytes accepted.")
-                 .arg(url.toDisplayString())
-                 .arg(announced)
-                 .arg(limit));
-        return;
-    }
-    if (reply->rawHeader("Content-Encoding").isEmpty())
-        body.reserve(qMin(announced, largestReservation));
-}
-
-void Inet::Transfer::onReadyRead() {
-    stallTimer.start();
-    const qint64 available = reply->bytesAvailable();
-    if (available <= 0)
-        return;
-    if (isRedirect()) {
-        reply->skip(available); // the "moved" page is not the document
-        return;
-    }
-    if (available > limit - body.size()) {
-        fail(Kind::TooLarge, Inet::tr("The document at %1 is larger than the %2 bytes accepted.")
-                                 .arg(url.toDisplayString())
-                                 .arg(limit));
-        return;
-    }
-    // Reading straight into the growing buffer avoids a temporary copy of every chunk.
-    const qsizetype before = body.size();
-    body.resize(before + available);
-    const qint64 got = reply->read(body.data() + before, available);
-    body.resize(before + qMax<qint64>(got, 0));
-}
-
-void Inet::Transfer::onFinished() {
-    if (!failure && reply->error() == QNetworkReply::NoError && isRedirect()) {
-        followRedirect();
-        return;
-    }
-    if (!failure)
-        onReadyRead(); // whatever came with the last signal
-    finished = true;
-    stallTimer.stop();
-    loop.quit();
-}
-
-void Inet::Transfer::followRedirect() {
-    const QUrl target =
-        url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-    const QString scheme = target.scheme();
-    if (++redirects > maxRedirects) {
-        fail(Kind::Redirect,
-             Inet::tr("The address %1 redirected more than %2 times; it may redirect in a circle.")
-                 .arg(origin.toDisplayString())
-                 .arg(maxRedirects));
-        return;
-    }
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-        fail(Kind::Redirect,
-             Inet::tr("The server at %1 redirected to \"%2\", which cannot be fetched.")
-                 .arg(hostAndPort(url), target.toDisplayString()));
-        return;
-    }
-    // What was asked for over an encrypted line must never travel in the clear, whatever the
-    // server says.
-    if (url.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
-        fail(Kind::Redirect,
-             Inet::tr("The secure address %1 redirected to the unencrypted address %2; the "
-                      "redirect was refused.")
-                 .arg(url.toDisplayString(), target.toDisplayString()));
-        return;
-    }
-    QNetworkReply* previous = reply;
-    QObject::disconnect(previous, nullptr, &loop, nullptr);
-    previous->deleteLater(); // we are inside its finished signal
-    body.clear();
-    request(target);
-}
+// A fetch that waits, on its own stack.
+struct Inet::Waiting {
+    QEventLoop loop;
+    QMetaObject::Connection connection;
+    std::optional<TransferResult> result;
+    QByteArray document;
+    bool cancelled = false;
+};
 
 // --- Inet ---------------------------------------------------------------------------------
 
 Inet::Inet(QObject* parent)
     : QObject(parent)
-    , m_manager(new QNetworkAccessManager(this)) {}
+    , m_manager(new QNetworkAccessManager(this)) {
+    m_stallTimer.setSingleShot(true);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] {
+        const int timeout = m_transfer->stallTimeout;
+        conclude(TransferFailure(Kind::Stalled,
+                                 tr("Nothing arrived from %1 for %2 s; the transfer was given up.")
+                                     .arg(hostAndPort(m_transfer->url), secondsText(timeout))));
+    });
+}
 
 Inet::~Inet() {
     if (!m_transfer)
         return;
-    // The fetch is still waiting further down the stack. Keep the reply from reaching the
-    // transfer, end the wait, and let the fetch find out through its QPointer that we are gone.
-    Transfer& transfer = *m_transfer;
-    m_transfer = nullptr;
-    transfer.stallTimer.stop();
-    if (transfer.reply)
-        QObject::disconnect(transfer.reply, nullptr, &transfer.loop, nullptr);
-    transfer.manager = nullptr; // the manager, and with it the reply, goes with us
-    transfer.loop.quit();
+    // No signal from a destructor: its receivers would meet a half-destroyed object. A fetch
+    // waiting for this transfer learns through destroyed() that we are gone.
+    m_stallTimer.stop();
+    releaseReply();
+    m_transfer->sink->discard();
 }
 
 void Inet::prepare(qint32 setting) {
@@ -445,13 +324,252 @@ bool Inet::isFetching() const {
     return m_transfer != nullptr;
 }
 
-void Inet::cancel() {
-    if (!m_transfer)
+bool Inet::start(const QString& address, std::unique_ptr<TransferSink> sink) {
+    if (m_transfer || !sink)
+        return false;
+    m_ended = nullptr; // a cancel now concerns the new transfer
+    m_transfer = std::make_unique<Transfer>();
+    m_transfer->sink = std::move(sink);
+    m_transfer->serial = ++m_serial;
+    m_transfer->stallTimeout = effectiveStallTimeout();
+    try {
+        m_transfer->origin = checkedAddress(address);
+    } catch (const TransferFailure& failure) {
+        // Reported from the event loop like every other ending, so that whoever started the
+        // transfer has returned from start() before it hears of the end.
+        QTimer::singleShot(0, this, [this, serial = m_serial, failure] {
+            if (m_transfer && m_transfer->serial == serial)
+                conclude(failure);
+        });
+        return true;
+    }
+    m_stallTimer.setInterval(m_transfer->stallTimeout);
+    request(m_transfer->origin);
+    return true;
+}
+
+void Inet::request(const QUrl& address) {
+    Transfer& transfer = *m_transfer;
+    transfer.url = address;
+    transfer.headersTaken = false;
+    QNetworkRequest request(address);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
+    // Redirects are followed here rather than by Qt: the rules about where a redirect may lead
+    // are ours, and Qt 6.4 repeats requests when it is asked to let us vet each hop.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    QNetworkReply* reply = m_manager->get(request);
+    // Whatever a server sends, the reply holds at most this much; the rest waits in the
+    // connection until the sink has taken what came before.
+    reply->setReadBufferSize(readBufferSize);
+    transfer.reply = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        m_stallTimer.start();
+        takeHeaders();
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this] {
+        m_stallTimer.start();
+        if (takeBody())
+            reportProgress(false);
+    });
+    connect(reply, &QNetworkReply::encrypted, this, [this] { m_stallTimer.start(); });
+    connect(reply, &QNetworkReply::finished, this, &Inet::onReplyFinished);
+    m_stallTimer.start();
+}
+
+// Each of the following returns whether the transfer still runs: a failure, or a slot of a
+// signal emitted on the way, may have ended it, and then nothing of it may be touched.
+
+bool Inet::takeHeaders() {
+    Transfer& transfer = *m_transfer;
+    const QNetworkReply* reply = transfer.reply;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (transfer.headersTaken || !status.isValid())
+        return true;
+    transfer.headersTaken = true;
+    // Error pages are never handed over as the document: saved under a file's name they would
+    // pass for the file.
+    if (status.toInt() >= 400) {
+        conclude(statusFailure(reply, transfer.url));
+        return false;
+    }
+    if (isRedirect(reply))
+        return true; // a redirect's own length and page say nothing about the document
+
+    bool known = false;
+    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    // With a content coding, the length counts the packed bytes, not what the sink gets.
+    if (known && announced >= 0 && reply->rawHeader("Content-Encoding").isEmpty())
+        transfer.announced = announced;
+    transfer.contentType = reply->rawHeader("Content-Type");
+    transfer.begun = true;
+    transfer.sinceReport.start();
+    if (std::optional<TransferFailure> failure = transfer.sink->begin(transfer.announced)) {
+        conclude(std::move(failure));
+        return false;
+    }
+    return true;
+}
+
+bool Inet::takeBody() {
+    if (!takeHeaders())
+        return false;
+    Transfer& transfer = *m_transfer;
+    QNetworkReply* reply = transfer.reply;
+    if (!transfer.begun) {
+        reply->skip(reply->bytesAvailable()); // the "moved" page of a redirect
+        return true;
+    }
+    // Bounded by the read buffer, so the sink gets the bytes as they come.
+    const QByteArray bytes = reply->readAll();
+    if (bytes.isEmpty())
+        return true;
+    transfer.received += bytes.size();
+    if (std::optional<TransferFailure> failure = transfer.sink->write(bytes)) {
+        conclude(std::move(failure));
+        return false;
+    }
+    return true;
+}
+
+bool Inet::reportProgress(bool always) {
+    Transfer& transfer = *m_transfer;
+    if (!transfer.begun || transfer.received == transfer.reported)
+        return true;
+    if (!always && transfer.reported >= 0 && transfer.sinceReport.elapsed() < progressInterval)
+        return true;
+    transfer.reported = transfer.received;
+    transfer.sinceReport.restart();
+    const QPointer<Inet> self(this);
+    const quint64 serial = transfer.serial;
+    emit progress(transfer.received, transfer.announced);
+    return self && m_transfer && m_transfer->serial == serial;
+}
+
+void Inet::onReplyFinished() {
+    const QNetworkReply* reply = m_transfer->reply;
+    if (reply->error() == QNetworkReply::NoError && isRedirect(reply)) {
+        followRedirect();
         return;
+    }
+    if (!takeBody() || !reportProgress(true))
+        return;
+    conclude(outcome());
+}
+
+void Inet::followRedirect() {
+    Transfer& transfer = *m_transfer;
+    const QUrl target = transfer.url.resolved(
+        transfer.reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    const QString scheme = target.scheme();
+    if (++transfer.redirects > maxRedirects) {
+        conclude(TransferFailure(
+            Kind::Redirect,
+            tr("The address %1 redirected more than %2 times; it may redirect in a circle.")
+                .arg(transfer.origin.toDisplayString())
+                .arg(maxRedirects)));
+        return;
+    }
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        conclude(TransferFailure(
+            Kind::Redirect, tr("The server at %1 redirected to \"%2\", which cannot be fetched.")
+                                .arg(hostAndPort(transfer.url), target.toDisplayString())));
+        return;
+    }
+    // What was asked for over an encrypted line must never travel in the clear, whatever the
+    // server says.
+    if (transfer.url.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
+        conclude(TransferFailure(
+            Kind::Redirect, tr("The secure address %1 redirected to the unencrypted address "
+                               "%2; the redirect was refused.")
+                                .arg(transfer.url.toDisplayString(), target.toDisplayString())));
+        return;
+    }
+    releaseReply();
+    request(target);
+}
+
+std::optional<TransferFailure> Inet::outcome() const {
+    const Transfer& transfer = *m_transfer;
+    const QNetworkReply* reply = transfer.reply;
+    const QString where = hostAndPort(transfer.url);
+    const QNetworkReply::NetworkError error = reply->error();
+
+    if (transfer.announced >= 0 && transfer.received < transfer.announced &&
+        (error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError)) {
+        return TransferFailure(Kind::ShortBody,
+                               tr("The connection to %1 ended after %2 of the %3 bytes the server "
+                                  "announced.")
+                                   .arg(where)
+                                   .arg(transfer.received)
+                                   .arg(transfer.announced));
+    }
+
+    switch (error) {
+    case QNetworkReply::NoError:
+        return std::nullopt;
+    case QNetworkReply::HostNotFoundError:
+        return TransferFailure(Kind::HostNotFound,
+                               tr("The host \"%1\" could not be found.").arg(transfer.url.host()));
+    case QNetworkReply::ConnectionRefusedError:
+        return TransferFailure(Kind::Network, tr("The connection to %1 was refused.").arg(where));
+    case QNetworkReply::RemoteHostClosedError:
+        return TransferFailure(
+            Kind::Network,
+            tr("The connection to %1 was closed before the document was complete.").arg(where));
+    case QNetworkReply::TimeoutError:
+        return TransferFailure(Kind::Stalled, tr("The connection to %1 timed out.").arg(where));
+    case QNetworkReply::SslHandshakeFailedError:
+        return TransferFailure(
+            Kind::Network,
+            tr("The secure connection to %1 failed: %2").arg(where, reply->errorString()));
+    default:
+        return TransferFailure(
+            Kind::Network, tr("The transfer from %1 failed: %2").arg(where, reply->errorString()));
+    }
+}
+
+void Inet::releaseReply() {
+    QNetworkReply* reply = m_transfer->reply;
+    if (!reply)
+        return;
+    m_transfer->reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    // Aborting closes the connection at once, so that nothing more is read from a server that
+    // keeps sending. A reply that already holds an error (an error status) is ending anyway, and
+    // aborting it makes Qt complain; deleting it closes the connection too. We may be inside
+    // one of the reply's signals, so it is deleted later.
+    if (reply->isRunning() && reply->error() == QNetworkReply::NoError)
+        reply->abort();
+    reply->deleteLater();
+}
+
+void Inet::conclude(std::optional<TransferFailure> failure) {
+    // The transfer is over before anyone hears of it: a slot may start the next one, or delete
+    // this Inet later. The sink lives until the end of this function, so that a slot may still
+    // read it.
+    m_stallTimer.stop();
+    releaseReply();
+    const std::unique_ptr<Transfer> transfer = std::move(m_transfer);
+    if (!failure)
+        failure = transfer->sink->finish();
+    if (failure)
+        transfer->sink->discard();
+
+    TransferResult result;
+    result.failure = std::move(failure);
+    result.contentType = transfer->contentType;
+    result.received = transfer->received;
+    emit finished(result);
+}
+
+void Inet::cancel() {
     // A cancel outranks whatever else went wrong, and even a document that is complete but not
     // yet handed over: the caller has already moved on.
-    m_transfer->failure.reset();
-    m_transfer->fail(Kind::Cancelled, tr("The transfer was cancelled."));
+    if (m_transfer)
+        conclude(TransferFailure(Kind::Cancelled, tr("The transfer was cancelled.")));
+    else if (m_ended)
+        m_ended->cancelled = true;
 }
 
 QString Inet::fetchText(const QString& address) {
@@ -465,100 +583,58 @@ QByteArray Inet::fetchBytes(const QString& address) {
 }
 
 QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
-    // The callers' own state flags rule this out; refusing keeps the waiting fetch intact.
-    // A fetch that has ended (say, cancelled) but whose caller has not resumed yet does not
-    // count: a click that starts the next fetch in that moment must not fail.
-    if (m_transfer && !m_transfer->finished) {
+    // The callers' own state flags rule this out; refusing keeps the running transfer intact.
+    // A fetch whose transfer has ended (say, cancelled) but whose caller has not resumed yet
+    // does not count: a click that starts the next fetch in that moment must not fail.
+    if (m_transfer) {
         throw TransferFailure(Kind::Busy,
                               tr("Another transfer is still running; it has to end first."));
     }
     const QUrl url = checkedAddress(address);
 
-    Transfer transfer;
-    transfer.manager = m_manager;
-    transfer.limit = maxDocumentSize;
-    const int stallTimeout = effectiveStallTimeout();
-    transfer.stallTimer.setSingleShot(true);
-    transfer.stallTimer.setInterval(stallTimeout);
-    connect(&transfer.stallTimer, &QTimer::timeout, &transfer.loop, [&transfer, stallTimeout] {
-        transfer.fail(Kind::Stalled,
-                      tr("Nothing arrived from %1 for %2 s; the transfer was given up.")
-                          .arg(hostAndPort(transfer.url), secondsText(stallTimeout)));
-    });
-    transfer.origin = url;
-    transfer.request(url);
-    m_transfer = &transfer;
+    auto owned = std::make_unique<MemorySink>(maxDocumentSize, url.toDisplayString());
+    MemorySink* sink = owned.get();
+    Waiting waiting;
+    // Taken while the sink still lives, and only once: a slot may start the next transfer
+    // before this fetch resumes.
+    waiting.connection = connect(this, &Inet::finished, &waiting.loop,
+                                 [this, &waiting, sink](const TransferResult& result) {
+                                     disconnect(waiting.connection);
+                                     waiting.result = result;
+                                     if (result.succeeded())
+                                         waiting.document = sink->takeDocument();
+                                     m_ended = &waiting;
+                                     waiting.loop.quit();
+                                 });
+    connect(this, &QObject::destroyed, &waiting.loop, &QEventLoop::quit);
+    start(address, std::move(owned));
 
     const QPointer<Inet> self(this);
-    transfer.loop.exec();
+    waiting.loop.exec();
 
     if (!self) {
-        // Destroyed while waiting: the reply died with the manager, and no member may be read.
+        // Destroyed while waiting: its transfer went with it, and no member may be read.
         throw TransferFailure(Kind::Abandoned,
                               tr("The transfer was abandoned because its window was closed."));
     }
-    m_transfer = nullptr;
-    transfer.stallTimer.stop();
-    // The wait has unwound, so no signal of the reply is running: deleting it now stops a
-    // transfer that is still going at once.
-    const std::unique_ptr<QNetworkReply> reply(transfer.reply.data());
-    QObject::disconnect(reply.get(), nullptr, &transfer.loop, nullptr);
-
-    if (transfer.failure)
-        throw *transfer.failure;
-    if (!transfer.finished) {
-        // Something quit every event loop (the program is ending) before the reply was done.
-        throw TransferFailure(Kind::Abandoned,
-                              tr("The transfer from %1 was interrupted before it was complete.")
-                                  .arg(hostAndPort(transfer.url)));
+    if (m_ended == &waiting)
+        m_ended = nullptr;
+    if (!waiting.result) {
+        // Something quit every event loop (the program is ending) before the transfer was done.
+        disconnect(waiting.connection);
+        TransferFailure interrupted(Kind::Abandoned,
+                                    tr("The transfer from %1 was interrupted before it was "
+                                       "complete.")
+                                        .arg(hostAndPort(m_transfer ? m_transfer->url : url)));
+        if (m_transfer)
+            conclude(interrupted);
+        throw interrupted;
     }
-
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
-        throw statusFailure(reply.get(), transfer.url);
-
-    bool lengthKnown = false;
-    const qint64 announced =
-        reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&lengthKnown);
-    // With a content encoding, the length counts the compressed bytes, not what we hold.
-    const bool lengthComparable = lengthKnown && reply->rawHeader("Content-Encoding").isEmpty();
-    const qint64 received = transfer.body.size();
-    const QString where = hostAndPort(transfer.url);
-    const QNetworkReply::NetworkError error = reply->error();
-
-    if (lengthComparable && received < announced &&
-        (error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError)) {
-        throw TransferFailure(Kind::ShortBody,
-                              tr("The connection to %1 ended after %2 of the %3 bytes the server "
-                                 "announced.")
-                                  .arg(where)
-                                  .arg(received)
-                                  .arg(announced));
-    }
-
-    switch (error) {
-    case QNetworkReply::NoError:
-        break;
-    case QNetworkReply::HostNotFoundError:
-        throw TransferFailure(Kind::HostNotFound,
-                              tr("The host \"%1\" could not be found.").arg(transfer.url.host()));
-    case QNetworkReply::ConnectionRefusedError:
-        throw TransferFailure(Kind::Network, tr("The connection to %1 was refused.").arg(where));
-    case QNetworkReply::RemoteHostClosedError:
-        throw TransferFailure(
-            Kind::Network,
-            tr("The connection to %1 was closed before the document was complete.").arg(where));
-    case QNetworkReply::TimeoutError:
-        throw TransferFailure(Kind::Stalled, tr("The connection to %1 timed out.").arg(where));
-    case QNetworkReply::SslHandshakeFailedError:
-        throw TransferFailure(
-            Kind::Network,
-            tr("The secure connection to %1 failed: %2").arg(where, reply->errorString()));
-    default:
-        throw TransferFailure(
-            Kind::Network, tr("The transfer from %1 failed: %2").arg(where, reply->errorString()));
-    }
-
+    if (waiting.cancelled)
+        throw TransferFailure(Kind::Cancelled, tr("The transfer was cancelled."));
+    if (waiting.result->failure)
+        throw *waiting.result->failure;
     if (contentType)
-        *contentType = reply->rawHeader("Content-Type");
-    return std::move(transfer.body);
+        *contentType = waiting.result->contentType;
+    return std::move(waiting.document);
 }

@@ -1,26 +1,37 @@
 #pragma once
 
 #include "platform/transferfailure.h"
+#include "platform/transferresult.h"
+#include "platform/transfersink.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
+class QUrl;
 
-// The transfer component each window owns. Fetches are synchronous to the caller but keep the
-// event loop running, so other handlers - including one that cancels this fetch, or one that
-// closes the window - can run while a fetch waits. Every failure is thrown as TransferFailure.
+// The transfer component each window owns. At its core a transfer runs asynchronously: start()
+// sends the document into a sink, progress() reports it, and exactly one finished() tells how
+// it ended. fetchText and fetchBytes wait for such a transfer in an event loop of their own, so
+// other handlers - including one that cancels this fetch, or one that closes the window - can
+// run while a fetch waits; they throw TransferFailure.
 //
 // Addresses: surrounding white space is ignored; an address without a scheme is taken as http;
 // only http and https are fetched. Redirects are followed (at most 10), but never from https to
 // http and never to another scheme. Status 400 and above, a body shorter than its
-// Content-Length, a stall and a document above the size limit are failures, never a partial
-// result. A cancelled fetch fails too; cancel never returns a partial document.
+// Content-Length, a stall, a document above the size limit and a sink that cannot take the
+// document are failures, never a partial result: the sink discards what it got. A cancelled
+// transfer fails too.
 class Inet : public QObject {
     Q_OBJECT
 public:
     explicit Inet(QObject* parent = nullptr);
+    // A running transfer ends without finished(); its sink discards what it holds.
     ~Inet() override;
 
     // The setting the callers put right before every fetch; it stays until the next prepare.
@@ -31,39 +42,71 @@ public:
     // data keeps arriving.
     void prepare(qint32 setting);
 
+    // Starts a transfer of address into sink and returns at once; finished() follows from the
+    // event loop, never from within start(), also for an address that cannot be fetched.
+    // Returns false, and nothing happens, while a transfer of this instance runs or when sink
+    // is null. The sink lives until finished() has been emitted, so a slot connected to it may
+    // still read the sink; it may also start the next transfer, or deleteLater() this Inet.
+    bool start(const QString& address, std::unique_ptr<TransferSink> sink);
+
     // Waits in an event loop of its own until the whole document has arrived; throws
-    // TransferFailure otherwise, and at once (Kind::Busy) when a fetch of this instance is
-    // still waiting further down the stack. The text is decoded by the charset of the Content-Type
-    // header, else the byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and
-    // when nothing was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
+    // TransferFailure otherwise, and at once (Kind::Busy) while a transfer of this instance
+    // runs. The text is decoded by the charset of the Content-Type header, else the
+    // byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and when nothing
+    // was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
     QString fetchText(const QString& address);
     // The body exactly as sent, once the chunked transfer coding and a gzip or deflate content
     // coding are undone.
     QByteArray fetchBytes(const QString& address);
 
-    // Makes the waiting fetch fail promptly with TransferFailure::Kind::Cancelled, even when its
-    // document has just been completed. Does nothing when no fetch waits.
+    // Ends the running transfer: finished() (Kind::Cancelled) is emitted before cancel()
+    // returns. With no transfer running, a fetch whose transfer has ended but which has not
+    // returned yet fails with Kind::Cancelled even when its document is complete: its caller has
+    // moved on. Otherwise does nothing.
     void cancel();
-    // True from the start of a fetch until it returns or throws.
+    // True while a transfer runs: from start() until finished().
     [[nodiscard]] bool isFetching() const;
 
     void setStallTimeout(int milliseconds);
-    // Applies to every instance; a document announced or received larger than this fails,
-    // so a hostile server cannot exhaust memory.
+    // Applies to every instance's fetchText and fetchBytes; a document announced or received
+    // larger than this fails, so a hostile server cannot exhaust memory.
     static void setMaxDocumentSize(qint64 bytes);
 
     static constexpr int defaultStallTimeout = 30000;
     static constexpr qint64 defaultMaxDocumentSize = qint64(512) * 1024 * 1024;
     static constexpr int maxRedirects = 10;
+    // What a reply may hold before it stops reading from the connection until we take it.
+    static constexpr qint64 readBufferSize = qint64(1) * 1024 * 1024;
+    // The least time between two progress() signals.
+    static constexpr int progressInterval = 50;
+
+signals:
+    // received counts the document's bytes handed to the sink; total is its announced length,
+    // or -1 when unknown. At most every progressInterval ms, and once more when all has come.
+    void progress(qint64 received, qint64 total);
+    void finished(const TransferResult& result);
 
 private:
     struct Transfer;
+    struct Waiting;
 
     QByteArray fetch(const QString& address, QByteArray* contentType);
     [[nodiscard]] int effectiveStallTimeout() const;
+    void request(const QUrl& address);
+    bool takeHeaders();
+    bool takeBody();
+    bool reportProgress(bool always);
+    void onReplyFinished();
+    void followRedirect();
+    [[nodiscard]] std::optional<TransferFailure> outcome() const;
+    void releaseReply();
+    void conclude(std::optional<TransferFailure> failure);
 
     QNetworkAccessManager* m_manager = nullptr;
-    Transfer* m_transfer = nullptr; // lives on the stack of the fetch that waits
+    std::unique_ptr<Transfer> m_transfer; // the running one
+    Waiting* m_ended = nullptr;           // a fetch whose transfer has ended, still on its way back
+    QTimer m_stallTimer;
+    quint64 m_serial = 0;
     int m_stallTimeout = defaultStallTimeout;
     qint32 m_setting = 0;
 };

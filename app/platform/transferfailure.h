@@ -4,9 +4,10 @@
 
 #include <stdexcept>
 
-// Thrown by Inet when a fetch does not deliver the whole document. The callers only need to know
-// that it failed; the kind lets a caller (or a test) tell a cancel or a closed window apart from a
-// network fault without parsing the message.
+// Why a transfer did not deliver the whole document: thrown by Inet's waiting fetches, carried by
+// the result of the others. The callers only need to know that it failed; the kind lets a caller
+// (or a test) tell a cancel or a closed window apart from a network fault without parsing the
+// message.
 class TransferFailure : public std::runtime_error {
 public:
     enum class Kind {
@@ -18,9 +19,10 @@ public:
         ShortBody,    // fewer bytes than the Content-Length announced
         Redirect,     // a redirect loop, a downgrade from https to http or to another scheme
         TooLarge,     // the document exceeds the largest accepted size
-        Cancelled,    // cancel() was called while the fetch waited
+        Cancelled,    // cancel() was called while the transfer ran or its fetch waited
         Abandoned,    // the Inet was destroyed, or the event loop was told to quit, while waiting
         Busy,         // a second fetch on an instance whose first fetch still waits
+        Write,        // the document could not be written where it was to go
     };
 
     TransferFailure(Kind kind, const QString& message)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/transferfailure.h"
+
+#include <QByteArray>
+#include <QMetaType>
+
+#include <optional>
+
+// How a transfer ended, as Inet::finished reports it.
+struct TransferResult {
+    std::optional<TransferFailure> failure; // empty when the document arrived whole
+    QByteArray contentType;
+    qint64 received = 0; // document bytes handed to the sink
+    [[nodiscard]] bool succeeded() const { return !failure; }
+};
+Q_DECLARE_METATYPE(TransferResult)

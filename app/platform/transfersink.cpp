@@ -1,0 +1,3 @@
+#include "platform/transfersink.h"
+
+TransferSink::~TransferSink() = default;
