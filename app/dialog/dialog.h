@@ -33,13 +33,13 @@ public:
     void load();
 
     // Handlers.
-    void driveChanged();                        // Drive1
-    void folderChanged();                       // Dir1
-    void typeClicked();                         // Combo1
-    void fileClicked(const QString& name);      // File1
+    void driveChanged();                         // Drive1
+    void folderChanged();                        // Dir1
+    void typeClicked();                          // Combo1
+    void fileClicked(const QString& name);       // File1
     void fileDoubleClicked(const QString& name); // File1
-    void ok();                                  // Lumet1
-    void cancel();                              // Lumet2
+    void ok();                                   // Lumet1
+    void cancel();                               // Lumet2
 
     [[nodiscard]] bool isSaving() const { return m_saving; }
 

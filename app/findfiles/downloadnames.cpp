@@ -32,8 +32,7 @@ QString refusedNameReason(const QString& name) {
         return QStringLiteral("The name \"%1\" holds a path separator.").arg(name);
     for (const QChar c : name) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return QStringLiteral("The name holds a control character (code %1).")
-                .arg(c.unicode());
+            return QStringLiteral("The name holds a control character (code %1).").arg(c.unicode());
     }
     return {};
 }

@@ -228,9 +228,8 @@ void FindFiles::startNextDownload() {
 void FindFiles::downloadProgress(qint64 received, qint64 total) {
     if (!m_current.isValid())
         return;
-    const QString share = total > 0
-                              ? QStringLiteral("fetching %1%").arg(received * 100 / total)
-                              : QStringLiteral("fetching %1 KB").arg(received / 1024);
+    const QString share = total > 0 ? QStringLiteral("fetching %1%").arg(received * 100 / total)
+                                    : QStringLiteral("fetching %1 KB").arg(received / 1024);
     List1()->entries()->setStatus(m_current.row(), share);
 }
 

@@ -68,10 +68,10 @@ private:
     Form m_form;
 
     RunState m_run = RunState::Idle;
-    QString m_runFolder;         // the program's folder, ending in its separator
-    int m_runEnd = 0;            // entries at the start of the run; later ones are not read
+    QString m_runFolder; // the program's folder, ending in its separator
+    int m_runEnd = 0;    // entries at the start of the run; later ones are not read
     int m_nextRow = 0;
-    int m_reached = 0;           // ticked entries the run has come to
+    int m_reached = 0; // ticked entries the run has come to
     int m_failed = 0;
     QPersistentModelIndex m_current; // the entry being fetched, wherever edits move it
     QString m_currentTarget;         // and the file it goes to

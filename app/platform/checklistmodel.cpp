@@ -10,9 +10,9 @@ QVariant CheckListModel::data(const QModelIndex& index, int role) const {
     const Entry& entry = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return entry.status.isEmpty() ? entry.text
-                                      : entry.text + QStringLiteral("    [") + entry.status +
-                                            QLatin1Char(']');
+        return entry.status.isEmpty()
+                   ? entry.text
+                   : entry.text + QStringLiteral("    [") + entry.status + QLatin1Char(']');
     case Qt::EditRole:
         return entry.text;
     case Qt::ToolTipRole:

@@ -22,9 +22,8 @@ void DriveList::fill() {
         if (!volume.isValid())
             continue;
         const QString root = QDir::toNativeSeparators(volume.rootPath());
-        const QString label = volume.name().isEmpty()
-                                  ? root
-                                  : QStringLiteral("%1 [%2]").arg(root, volume.name());
+        const QString label =
+            volume.name().isEmpty() ? root : QStringLiteral("%1 [%2]").arg(root, volume.name());
         addItem(label, volume.rootPath());
     }
 }

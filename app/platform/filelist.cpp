@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 
 namespace {
 
@@ -16,35 +17,68 @@ QStringList nameFilters(const QString& pattern) {
     return filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters;
 }
 
+// The file-system model keeps showing a folder the list has been in, whatever its filter says;
+// only the folders on the way down to the one shown may pass.
+class FilesOnly : public QSortFilterProxyModel {
+public:
+    FilesOnly(QFileSystemModel* files, const QString* folder, QObject* parent)
+        : QSortFilterProxyModel(parent)
+        , m_files(files)
+        , m_folder(folder) {
+        setSourceModel(files);
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const QModelIndex entry = m_files->index(row, 0, parent);
+        if (!m_files->isDir(entry))
+            return true;
+        const QString path = m_files->filePath(entry);
+        return *m_folder == path ||
+               m_folder->startsWith(path.endsWith(QLatin1Char('/')) ? path
+                                                                    : path + QLatin1Char('/'));
+    }
+
+private:
+    QFileSystemModel* m_files;
+    const QString* m_folder;
+};
+
 } // namespace
 
 FileList::FileList(QWidget* parent)
     : QListView(parent)
-    , m_files(new QFileSystemModel(this)) {
+    , m_files(new QFileSystemModel(this))
+    , m_shown(new FilesOnly(m_files, &m_path, this)) {
     m_files->setFilter(QDir::Files);
     m_files->setNameFilterDisables(false);
     m_files->setReadOnly(true);
-    setModel(m_files);
+    setModel(m_shown);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
-    const auto nameAt = [this](const QModelIndex& index) { return m_files->fileName(index); };
     connect(this, &QAbstractItemView::clicked, this,
-            [this, nameAt](const QModelIndex& index) { emit fileClicked(nameAt(index)); });
+            [this](const QModelIndex& index) { emit fileClicked(nameAt(index)); });
     connect(this, &QAbstractItemView::doubleClicked, this,
-            [this, nameAt](const QModelIndex& index) { emit fileDoubleClicked(nameAt(index)); });
+            [this](const QModelIndex& index) { emit fileDoubleClicked(nameAt(index)); });
     // Moving through the list with the keyboard picks the file as a click does.
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this, nameAt](const QModelIndex& current) {
+            [this](const QModelIndex& current) {
                 if (current.isValid())
                     emit fileClicked(nameAt(current));
             });
     setPattern(QStringLiteral("*.*"));
 }
 
+QString FileList::nameAt(const QModelIndex& shown) const {
+    return m_files->fileName(m_shown->mapToSource(shown));
+}
+
 void FileList::setPath(const QString& folder) {
-    m_path = folder;
-    setRootIndex(m_files->setRootPath(folder));
+    m_path = QDir::cleanPath(QDir(folder).absolutePath());
+    const QModelIndex root = m_files->setRootPath(m_path);
+    m_shown->invalidate();
+    setRootIndex(m_shown->mapFromSource(root));
 }
 
 void FileList::setPattern(const QString& pattern) {
@@ -57,7 +91,7 @@ QStringList FileList::fileNames() const {
     const QModelIndex folder = rootIndex();
     if (!folder.isValid())
         return names;
-    for (int row = 0; row < m_files->rowCount(folder); ++row)
-        names << m_files->fileName(m_files->index(row, 0, folder));
+    for (int row = 0; row < m_shown->rowCount(folder); ++row)
+        names << nameAt(m_shown->index(row, 0, folder));
     return names;
 }

@@ -6,6 +6,7 @@
 #include <QListView>
 
 class QFileSystemModel;
+class QSortFilterProxyModel;
 
 class FileList : public QListView {
     Q_OBJECT
@@ -24,7 +25,10 @@ signals:
     void fileDoubleClicked(const QString& name);
 
 private:
+    QString nameAt(const QModelIndex& shown) const;
+
     QFileSystemModel* m_files;
+    QSortFilterProxyModel* m_shown;
     QString m_path;
     QString m_pattern;
 };

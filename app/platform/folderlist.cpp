@@ -68,14 +68,15 @@ void FolderList::showPath() {
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     // From the open folder up to the root, then shown the other way round.
     QStringList chain;
-    for (QDir dir(m_path);; ) {
+    for (QDir dir(m_path);;) {
         chain.prepend(dir.absolutePath());
         if (!dir.cdUp())
             break;
     }
     for (int depth = 0; depth < chain.size(); ++depth) {
         const QString folder = chain.at(depth);
-        const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QFileInfo(folder).fileName();
+        const QString name =
+            depth == 0 ? QDir::toNativeSeparators(folder) : QFileInfo(folder).fileName();
         auto* line = new QListWidgetItem(open, indent(depth) + name, this);
         line->setData(pathRole, folder);
     }

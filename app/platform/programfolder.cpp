@@ -21,10 +21,10 @@ void setProgramFolder(const QString& folder) {
 }
 
 bool isProgramFileName(const QString& name) {
-    static const QStringList ownFiles{
-        QStringLiteral("libLumet.so"), QStringLiteral("Lumet.dll"),
-        QStringLiteral("libLumet.dylib"), QStringLiteral("regcontrol"),
-        QStringLiteral("regcontrol.exe")};
+    static const QStringList ownFiles{QStringLiteral("libLumet.so"), QStringLiteral("Lumet.dll"),
+                                      QStringLiteral("libLumet.dylib"),
+                                      QStringLiteral("regcontrol"),
+                                      QStringLiteral("regcontrol.exe")};
     // Names compare as the file system would: without letter case where it ignores it.
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
     constexpr Qt::CaseSensitivity sensitivity = Qt::CaseInsensitive;
