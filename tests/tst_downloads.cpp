@@ -79,6 +79,7 @@ private Q_SLOTS:
     void failureLeavesTheWindowReadyForAnotherTry_data();
     void failureLeavesTheWindowReadyForAnotherTry();
     void cancelWritesNothing();
+    void saveWindowKeepsTheFileItWasOpenedFor();
     void listsKeepInStep();
 
     void checkedRun_data();
@@ -347,6 +348,21 @@ void TestDownloads::cancelWritesNothing() {
     QCOMPARE(m_main.boxes->texts().last(), QString::fromLatin1(Dialog::FailureText));
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the old picture"));
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"pic.gif"});
+}
+
+void TestDownloads::saveWindowKeepsTheFileItWasOpenedFor() {
+    m_server->setResponse("/a.gif", file("A"));
+    m_server->setResponse("/b.gif", file("B"));
+    QPointer<Dialog> dialog = openSaveWindow(m_server->url("/a.gif"));
+    QVERIFY(dialog);
+    // What a run of "D/L Checked" behind the window does for every entry it reaches.
+    Program::FileURL = m_server->url("/b.gif");
+    Program::FileName = "b.gif";
+
+    dialog->button("Lumet1").click();
+
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(contentOf(m_folder->filePath("a.gif")), QByteArray("A"));
 }
 
 void TestDownloads::listsKeepInStep() {
