@@ -1,8 +1,9 @@
-// Hovering costs nothing while the pointer rests. Nine program buttons are hovered once, so
-// all nine poll; then the pointer either moves on every tick (the baseline: each poll finds a
-// change and draws) or rests on one button. Printed per phase: polls, pointer queries per
-// poll, drawings into the buttons' retained images and repaints, and the resting phase as a
-// ratio of the moving one.
+// Hovering costs nothing while the pointer rests. Nine program buttons are hovered once; then
+// the pointer either moves across all of them all the time (the baseline: each poll finds a
+// change and draws), rests on one button, or rests away from every button (goal: no poll and
+// no pointer query at all). Printed per phase: polls, pointer queries per poll, drawings into
+// the buttons' retained images and repaints, and the resting phases as a ratio of the moving
+// one.
 //
 //   build/release/bin/bench_hover                       figures
 //   build/release/bin/bench_hover --grab docs/lumet-states.png
@@ -90,9 +91,16 @@ Phase measure(const std::vector<QWidget*>& buttons, std::vector<CountingPointer>
             after.draws - before.draws, after.paints - before.paints};
 }
 
+void sendMove(QWidget* surface) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), surface->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &move);
+}
+
 void print(const char* name, const Phase& phase) {
-    std::printf("%-8s polls %6ld  pointer queries per poll %.2f  drawings %6ld  repaints %6ld\n",
-                name, phase.polls,
+    std::printf("%-8s polls %6ld  pointer queries %6ld (%.2f per poll)  drawings %6ld  "
+                "repaints %6ld\n",
+                name, phase.polls, phase.positionQueries,
                 phase.polls ? double(phase.positionQueries) / double(phase.polls) : 0.0,
                 phase.draws, phase.paints);
 }
@@ -171,29 +179,45 @@ int main(int argc, char* argv[]) {
         pointers[i].window = &window;
         pointers[i].resting = &window;
         diagnostics(buttons[i])->setPointerProbe(&pointers[i]);
-        // The first move over a button starts its poll, which then runs for good.
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), surface->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(surface, &move);
+        // The first move over a button starts its poll.
+        sendMove(surface);
     }
     runFor(100);
 
+    // A pointer sweeping over the buttons moves over each of them all the time.
+    QTimer sweep;
+    QObject::connect(&sweep, &QTimer::timeout, [&] {
+        for (const auto& pointer : pointers)
+            sendMove(pointer.surface);
+    });
+    sweep.start(5);
     for (auto& pointer : pointers)
         pointer.moving = true;
     const Phase moving = measure(buttons, pointers);
+    sweep.stop();
 
-    for (auto& pointer : pointers)
+    for (auto& pointer : pointers) {
         pointer.moving = false;
+        pointer.resting = pointer.window;
+    }
     pointers[0].resting = pointers[0].surface;
+    sendMove(pointers[0].surface);
     runFor(100);
     const Phase resting = measure(buttons, pointers);
 
-    std::printf("%d buttons polling, %d ms per phase\n", kButtons, kPhaseMs);
+    pointers[0].resting = pointers[0].window;
+    runFor(100);
+    const Phase away = measure(buttons, pointers);
+
+    std::printf("%d buttons, %d ms per phase\n", kButtons, kPhaseMs);
     print("moving", moving);
-    print("resting", resting);
-    std::printf("resting / moving: drawings %.3f, repaints %.3f, polls %.2f\n",
-                moving.draws ? double(resting.draws) / double(moving.draws) : 0.0,
-                moving.paints ? double(resting.paints) / double(moving.paints) : 0.0,
-                moving.polls ? double(resting.polls) / double(moving.polls) : 0.0);
+    print("on one", resting);
+    print("away", away);
+    const auto ratio = [](long part, long whole) { return whole ? double(part) / whole : 0.0; };
+    std::printf("on one / moving: drawings %.3f, repaints %.3f, polls %.2f\n",
+                ratio(resting.draws, moving.draws), ratio(resting.paints, moving.paints),
+                ratio(resting.polls, moving.polls));
+    std::printf("away: %ld pointer queries per second (goal 0)\n",
+                away.positionQueries * 1000 / kPhaseMs);
     return 0;
 }

@@ -415,6 +415,11 @@ void Lumet::poll() {
         }
     }
     m_lastWindow = window;
+    // Away and at rest, there is nothing to watch for until the pointer comes back, and its
+    // next move over the button starts the poll again. A press dragged off keeps watching,
+    // since coming back draws the pressed look.
+    if (window != m_surface && !m_pressed)
+        m_timer->stop();
 }
 
 void Lumet::onFontChanged() {
