@@ -187,8 +187,7 @@ void TestDownloads::opensCentredWithTheProposedName() {
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinimizeButtonHint));
     const QPoint centre = dialog->frameGeometry().center();
     const QPoint screen = dialog->screen()->geometry().center();
-    // Within the frame's width: the frame is known only once the window shows.
-    QVERIFY(qAbs(centre.x() - screen.x()) <= 4 && qAbs(centre.y() - screen.y()) <= 4);
+    QVERIFY(qAbs(centre.x() - screen.x()) <= 1 && qAbs(centre.y() - screen.y()) <= 1);
     QCOMPARE(dialog->Text1()->text(), QString("pic.gif"));
     QCOMPARE(dialog->Combo1()->currentText(), QString("*.*"));
     QCOMPARE(dialog->File1()->pattern(), QString("*.*"));

@@ -191,8 +191,8 @@ void TestTarvellMain::windowAfterStart() {
 
     const QRect screen = m_main.window->screen()->geometry();
     const QPoint centre = m_main.window->frameGeometry().center();
-    QVERIFY2(qAbs(centre.x() - screen.center().x()) <= 2 &&
-                 qAbs(centre.y() - screen.center().y()) <= 2,
+    QVERIFY2(qAbs(centre.x() - screen.center().x()) <= 1 &&
+                 qAbs(centre.y() - screen.center().y()) <= 1,
              "the window is centred on the screen");
 }
 
