@@ -4,6 +4,7 @@
 #include "main/programstate.h"
 #include "main/tarvellmain.h"
 #include "platform/inet.h"
+#include "platform/nativewindowwatch.h"
 #include "platform/sourcebox.h"
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
@@ -18,6 +19,10 @@
 #include <QtTest>
 
 #include <memory>
+
+#if __has_include(<xcb/xproto.h>)
+#include <xcb/xproto.h>
+#endif
 
 namespace {
 
@@ -93,6 +98,7 @@ private Q_SLOTS:
     void hostileDocumentsAreShown();
     void fiftyMegabytePageIsShown();
     void rapidClicksDuringFetchAndScan();
+    void closingTheWindowWhileFetching_data();
     void closingTheWindowWhileFetching();
 
     void missingControlLibraryIsReported();
@@ -345,7 +351,8 @@ void TestTarvellMain::enterCancelsTheFetch() {
     TestHttpServer::Response slow = page("x");
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
-    QTimer::singleShot(100, this, [&] { QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return); });
+    QTimer::singleShot(100, this,
+                       [&] { QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return); });
     fetch(m_server->url("/slow.html"));
     QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
     QVERIFY(Program::BaseURL.isEmpty());
@@ -506,7 +513,30 @@ void TestTarvellMain::rapidClicksDuringFetchAndScan() {
     QVERIFY(m_main.window->isVisible());
 }
 
+void TestTarvellMain::closingTheWindowWhileFetching_data() {
+    QTest::addColumn<bool>("destroyedOutside");
+    QTest::newRow("closed by its title bar") << false;
+#if __has_include(<xcb/xproto.h>)
+    QTest::newRow("its native window destroyed by another program") << true;
+#endif
+}
+
 void TestTarvellMain::closingTheWindowWhileFetching() {
+    QFETCH(bool, destroyedOutside);
+    const auto goAway = [&] {
+        if (!destroyedOutside) {
+            m_main.window->close();
+            return;
+        }
+#if __has_include(<xcb/xproto.h>)
+        xcb_destroy_notify_event_t notice{};
+        notice.response_type = XCB_DESTROY_NOTIFY;
+        notice.window = xcb_window_t(m_main.window->internalWinId());
+        auto* watch = m_main.window->findChild<NativeWindowWatch*>();
+        QVERIFY(watch);
+        watch->nativeEventFilter("xcb_generic_event_t", &notice, nullptr);
+#endif
+    };
     TestHttpServer::Response slow = page("x");
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
@@ -521,9 +551,10 @@ void TestTarvellMain::closingTheWindowWhileFetching() {
         m_main.window->Inet1()->cancel();
     });
     guard.start(20000);
-    connect(m_server.get(), &TestHttpServer::requestReceived, this, [&] { m_main.window->close(); });
+    connect(m_server.get(), &TestHttpServer::requestReceived, this, goAway);
     fetch(m_server->url("/slow.html"));
     QVERIFY(!endedByGuard);
+    QVERIFY(!m_main.window->isVisible());
     QVERIFY(m_main.boxes->messages.isEmpty());
     QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
     QTimer::singleShot(0, this, [&] { m_main.window.reset(); });

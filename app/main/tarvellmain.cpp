@@ -10,6 +10,7 @@
 #include "main/textsearch.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
+#include "platform/nativewindowwatch.h"
 #include "platform/screencentre.h"
 #include "platform/sourcebox.h"
 #include "scan/duplicateremoval.h"
@@ -47,6 +48,11 @@ TarvellMain::TarvellMain(QWidget* parent)
     bindButtons();
     if (urlbox())
         urlbox()->installEventFilter(this);
+    // The run ends with this window, however it went.
+    connect(new NativeWindowWatch(this), &NativeWindowWatch::destroyedOutside, this, [this] {
+        close();
+        QCoreApplication::quit();
+    });
 }
 
 TarvellMain::~TarvellMain() = default;
