@@ -1,7 +1,6 @@
 // The main window's text tools as a user drives them: Find Next, Replace All, Take out HTML,
 // Copy All, Open URL and About, each through its button.
 
-#include "main/browseraddress.h"
 #include "main/tarvellmain.h"
 #include "platform/sourcebox.h"
 #include "support/mainwindowfixture.h"

@@ -2,7 +2,6 @@
 
 #include "findfiles/findfiles.h"
 #include "main/baseurl.h"
-#include "main/browseraddress.h"
 #include "main/fixcode.h"
 #include "main/programicon.h"
 #include "main/programstate.h"
@@ -18,6 +17,7 @@
 #include "scan/linkresolution.h"
 #include "scan/referencescanner.h"
 #include "scan/trimspaces.h"
+#include "scan/typedaddress.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -248,7 +248,8 @@ void TarvellMain::copyAll() {
 }
 
 void TarvellMain::openUrl() {
-    const std::optional<QUrl> address = browserAddress(urlbox()->text());
+    // Read as the fetch reads it: what can be fetched can be opened, and nothing else.
+    const std::optional<QUrl> address = readTypedAddress(urlbox()->text());
     if (address && QDesktopServices::openUrl(*address))
         return;
     MessageBox::show(this, QStringLiteral("There was an error in opening the default browser."),
