@@ -25,6 +25,8 @@ void TestBaseUrl::folderOfAddress_data() {
     QTest::newRow(".com without any slash still gets one")
         << QStringLiteral("example.com") << QStringLiteral("example.com/");
     QTest::newRow("address that is just .com") << QStringLiteral(".com") << QStringLiteral(".com/");
+    QTest::newRow(".COM in capitals after a path wins over the file-name test")
+        << QStringLiteral("http://host.org/x.COM") << QStringLiteral("http://host.org/x.COM/");
     QTest::newRow(".com after a path wins over the file-name test")
         << QStringLiteral("http://host.org/x.com") << QStringLiteral("http://host.org/x.com/");
     QTest::newRow("file name after the last slash is cut off")

@@ -106,6 +106,7 @@ void TestControlHost::refusesWhatItCannotCreate_data() {
     QTest::addColumn<QString>("libraryPath");
     QTest::addColumn<QString>("classId");
     QTest::addColumn<QString>("fileNamed");
+    QTest::addColumn<QString>("says");
 
     const QString textFile = m_files.filePath("notes.so");
     {
@@ -117,18 +118,19 @@ void TestControlHost::refusesWhatItCannotCreate_data() {
     const QString qtCore = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + "/libQt6Core.so.6";
 
     QTest::newRow("a name nobody registered")
-        << "Nobody1.Nothing" << QString() << QString() << QString();
+        << "Nobody1.Nothing" << QString() << QString() << QString() << "is not registered";
     QTest::newRow("a registry entry pointing at a missing file")
-        << "Missing1.Lumet" << missing << QString() << missing;
+        << "Missing1.Lumet" << missing << QString() << missing << "does not exist";
     QTest::newRow("a registry entry pointing at a text file")
-        << "Text1.Lumet" << textFile << QString() << textFile;
+        << "Text1.Lumet" << textFile << QString() << textFile << "could not be loaded";
     QTest::newRow("a registry entry pointing at a program")
-        << "Program1.Lumet" << QString("/bin/true") << QString() << QString("/bin/true");
+        << "Program1.Lumet" << QString("/bin/true") << QString() << QString("/bin/true")
+        << "could not be loaded";
     QTest::newRow("a library that serves no controls")
-        << "Core1.Lumet" << qtCore << QString() << qtCore;
+        << "Core1.Lumet" << qtCore << QString() << qtCore << "is not a control library";
     QTest::newRow("the control library asked for a class it does not serve")
         << "Other1.Lumet" << controlLibraryPath() << "{DEADBEEF-0000-4000-8000-000000000000}"
-        << controlLibraryPath();
+        << controlLibraryPath() << "refused the class";
 }
 
 void TestControlHost::refusesWhatItCannotCreate() {
@@ -136,6 +138,7 @@ void TestControlHost::refusesWhatItCannotCreate() {
     QFETCH(QString, libraryPath);
     QFETCH(QString, classId);
     QFETCH(QString, fileNamed);
+    QFETCH(QString, says);
 
     if (!libraryPath.isEmpty())
         registerBroken(className, libraryPath, classId);
@@ -148,6 +151,7 @@ void TestControlHost::refusesWhatItCannotCreate() {
     QVERIFY2(error.contains('"' + className + '"'), qPrintable(error));
     const QString file = fileNamed.isEmpty() ? inproc::ClassRegistry::storePath() : fileNamed;
     QVERIFY2(error.contains(QDir::toNativeSeparators(file)), qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
 
     // A failed attempt leaves the host able to create the real class afterwards.
     QVERIFY2(ControlHost::createControl("Lumet1.Lumet", &window, {}, &error), qPrintable(error));

@@ -77,6 +77,7 @@ private slots:
     void doubleClickRaisesTheSecondClickAfterItsWait();
     void disabledWhileHoveredLosesItsEdgesAndStaysGrey();
     void disabledButtonIgnoresThePointer();
+    void captionColoursFollowThePointerAndTheHost();
     void edgesAreExactOnA97By17Button_data();
     void edgesAreExactOnA97By17Button();
     void captionIsLaidOutFromTheFontSize_data();
@@ -391,6 +392,41 @@ void TestLumetHover::disabledButtonIgnoresThePointer() {
     QTest::mousePress(surface(), Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(surface(), Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(m_events, QStringList({"MouseDown", "Click", "MouseUp"}));
+}
+
+void TestLumetHover::captionColoursFollowThePointerAndTheHost() {
+    // Two colours that differ, unlike the program's own buttons, which use white for both.
+    QJsonObject record = programButton("Get HTML Source");
+    record["forecolor"] = 0x00112233;
+    record["forecolormo"] = 0x0000FFFF;
+    QVERIFY(create(record));
+    const auto caption = [this] { return m_control->property("ForeColor").toUInt(); };
+    const QPoint centre = surface()->rect().center();
+    QVERIFY(m_control->setProperty("ForeColor", 0x00ABCDEFu)); // the host's own choice
+
+    m_pointer.under = surface();
+    moveOver(surface(), centre);
+    waitForPoll();
+    QCOMPARE(caption(), 0x0000FFFFu);
+    m_pointer.under = m_window.get();
+    waitForPoll();
+    QCOMPARE(caption(), 0x00ABCDEFu);
+
+    m_pointer.under = surface();
+    moveOver(surface(), centre);
+    waitForPoll();
+    QTest::mousePress(surface(), Qt::LeftButton, {}, centre);
+    QCOMPARE(caption(), 0x0000FFFFu);
+    m_pointer.under = m_window.get();
+    QTest::mouseRelease(surface(), Qt::LeftButton, {}, centre);
+    QCOMPARE(caption(), 0x00ABCDEFu);
+
+    QVERIFY(m_control->setProperty("Enabled", false));
+    QVERIFY(m_control->setProperty("Enabled", true));
+    QCOMPARE(caption(), 0x00ABCDEFu);
+    PropertyRecord saved;
+    QCOMPARE(qobject_cast<inproc::PersistPropertyBag*>(m_control)->save(saved), inproc::Ok);
+    QCOMPARE(saved.value("ForeColor").toUInt(), 0x00ABCDEFu);
 }
 
 void TestLumetHover::edgesAreExactOnA97By17Button_data() {

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void openUrlHandsOverOnlyWebAddresses_data();
     void openUrlHandsOverOnlyWebAddresses();
     void aboutTextCharacterForCharacter();
+    void enterInTheSourceBoxEndsTheLineWithCrLf();
 
 private:
     void setSource(const QString& text);
@@ -136,6 +137,8 @@ void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt_data() {
     QTest::newRow("NUL and multi-byte characters")
         << QStringLiteral("a") + QChar(0) + QStringLiteral("\u00E9\u4E2Dabc") << 4;
     QTest::newRow("mixed line ends") << QStringLiteral("\r\r\n\nabc") << 4;
+    QTest::newRow("two-byte characters: Cyrillic, Greek, Hebrew, Arabic")
+        << QStringLiteral("\u041F\u0440\u0438 \u03B1\u03B2 \u05D0 \u0627\u07FFabc") << 11;
 }
 
 void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt() {
@@ -287,6 +290,13 @@ void TestTextTools::aboutTextCharacterForCharacter() {
                                 "If you get an error please e-mail me at \""));
     QVERIFY(lines[5].endsWith("\" telling me what happened."));
     QVERIFY(!box.text.contains(QChar(10)));
+}
+
+void TestTextTools::enterInTheSourceBoxEndsTheLineWithCrLf() {
+    setSource("ab");
+    m_main.window->Text1()->setSelection(1, 0);
+    QTest::keyClick(m_main.window->Text1(), Qt::Key_Return);
+    QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb"));
 }
 
 QTEST_MAIN(TestTextTools)
