@@ -47,8 +47,14 @@ std::optional<TransferFailure> FileSink::begin(qint64 /*announced*/) {
 std::optional<TransferFailure> FileSink::write(QByteArrayView bytes) {
     if (!m_file)
         return failure(tr("the file is not open."));
-    if (m_file->write(bytes.data(), bytes.size()) != bytes.size())
-        return failure(m_file->errorString());
+    // A write the system cuts short (disk full, file size limit) tells why only when the rest
+    // is tried again.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = m_file->write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0)
+            return failure(m_file->errorString());
+        done += written;
+    }
     m_written += bytes.size();
     writeBack();
     return std::nullopt;

@@ -536,10 +536,14 @@ void Inet::releaseReply() {
     m_transfer->reply = nullptr;
     disconnect(reply, nullptr, this, nullptr);
     // Aborting closes the connection at once, so that nothing more is read from a server that
-    // keeps sending. A reply that already holds an error (an error status) is ending anyway, and
-    // aborting it makes Qt complain; deleting it closes the connection too. We may be inside
-    // one of the reply's signals, so it is deleted later.
-    if (reply->isRunning() && reply->error() == QNetworkReply::NoError)
+    // keeps sending. An error page, though, ends with an error that Qt's network thread reports
+    // on its own, and an abort as well makes Qt warn that the error came twice; deleting the
+    // reply closes that connection too. We may be inside one of the reply's signals, so it is
+    // deleted later.
+    const bool errorPage =
+        reply->error() != QNetworkReply::NoError ||
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
+    if (reply->isRunning() && !errorPage)
         reply->abort();
     reply->deleteLater();
 }
