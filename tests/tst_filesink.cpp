@@ -1,7 +1,6 @@
 #include "platform/filesink.h"
 #include "platform/inet.h"
 #include "platform/memorysink.h"
-#include "support/recordingsink.h"
 #include "support/testhttpserver.h"
 
 #include <QDir>
@@ -14,7 +13,6 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 using Kind = TransferFailure::Kind;
 using Response = TestHttpServer::Response;
@@ -32,13 +30,6 @@ Response document(const QByteArray& body, int status = 200) {
     return response;
 }
 
-Response dripping(const QByteArray& body) {
-    Response response = document(body);
-    response.dripChunk = 1000;
-    response.dripIntervalMs = 20;
-    return response;
-}
-
 QByteArray patterned(qsizetype size) {
     QByteArray data(size, Qt::Uninitialized);
     for (qsizetype i = 0; i < size; ++i)
@@ -49,11 +40,6 @@ QByteArray patterned(qsizetype size) {
 QByteArray contentOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
 }
 
 QStringList entriesOf(const QString& folder) {
@@ -78,19 +64,10 @@ private slots:
 
     void downloadLeavesTheFileWholeOrUntouched_data();
     void downloadLeavesTheFileWholeOrUntouched();
-    void replacedFileKeepsItsPermissions_data();
-    void replacedFileKeepsItsPermissions();
-    void sinkHearsOnlyOfTheDocument_data();
-    void sinkHearsOnlyOfTheDocument();
-    void progressGrowsToTheWholeDocument_data();
-    void progressGrowsToTheWholeDocument();
+    void progressGrowsAtMostEveryInterval();
     void finishedComesOnceAndNeverFromStart_data();
     void finishedComesOnceAndNeverFromStart();
-    void aSlotStartsTheNextDownloadFromFinished();
-    void aSlotDeletesTheInetFromFinished_data();
-    void aSlotDeletesTheInetFromFinished();
-    void failureClosesTheConnectionAtOnce_data();
-    void failureClosesTheConnectionAtOnce();
+    void aSlotStartsTheNextDownloadOrDeletesTheInetLater();
 
 private:
     std::unique_ptr<TestHttpServer> m_server;
@@ -107,7 +84,7 @@ void TestFileSink::init() {
 void TestFileSink::downloadLeavesTheFileWholeOrUntouched_data() {
     QTest::addColumn<Response>("response"); // served at /doc, /moved redirects there
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::addColumn<QByteArray>("before"); // null: no file; else a file only its owner reads
     QTest::addColumn<QString>("twist");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<Kind>("kind");
@@ -121,40 +98,30 @@ void TestFileSink::downloadLeavesTheFileWholeOrUntouched_data() {
     stall.stall = true;
     Response dropMid = big;
     dropMid.dropAfterHeaders = true;
-    Response dropBefore;
-    dropBefore.dropBeforeHeaders = true;
+    Response endless = document(patterned(64 * 1024));
+    endless.endless = true;
     const Response notFound = document("<html><body>Not here</body></html>", 404);
 
-    QTest::newRow("document replaces a longer file, whose old tail goes")
+    QTest::newRow("document replaces a longer file, which loses its tail, not its permissions")
         << document("new") << "/doc" << old << "" << true << Kind{} << "";
     QTest::newRow("document after a redirect is written exactly")
         << big << "/moved" << QByteArray() << "" << true << Kind{} << "";
-    QTest::newRow("empty document empties the file")
-        << document("") << "/doc" << old << "" << true << Kind{} << "";
     QTest::newRow("body shorter than announced keeps the old file")
         << shortBody << "/doc" << old << "" << false << Kind::ShortBody << "10 of the 100";
     QTest::newRow("stall keeps the old file")
-        << stall << "/doc" << old << "brief stall timeout" << false << Kind::Stalled << "";
+        << stall << "/doc" << old << "brief stall timeout" << false << Kind::Stalled << "0.3 s";
     QTest::newRow("404 with an HTML body keeps the old file")
         << notFound << "/doc" << old << "" << false << Kind::HttpStatus << "404";
     QTest::newRow("404 with an HTML body creates no file")
         << notFound << "/doc" << QByteArray() << "" << false << Kind::HttpStatus << "404";
     QTest::newRow("connection dropped mid-body keeps the old file")
         << dropMid << "/doc" << old << "" << false << Kind::ShortBody << "";
-    QTest::newRow("connection dropped before any answer creates no file")
-        << dropBefore << "/doc" << QByteArray() << "" << false << Kind::Network << "";
     QTest::newRow("cancel in the middle keeps the old file")
-        << dripping(patterned(20000)) << "/doc" << old << "cancel midway" << false
-        << Kind::Cancelled << "";
-    QTest::newRow("symbolic link to a file is refused, its target kept")
+        << endless << "/doc" << old << "cancel midway" << false << Kind::Cancelled << "";
+    QTest::newRow("symbolic link is refused, its target kept")
         << big << "/doc" << old << "link" << false << Kind::Write << "symbolic link";
-    QTest::newRow("dangling symbolic link is refused")
-        << big << "/doc" << QByteArray() << "dangling link" << false << Kind::Write
-        << "symbolic link";
     QTest::newRow("folder is refused")
         << big << "/doc" << QByteArray() << "folder" << false << Kind::Write << "is a folder";
-    QTest::newRow("missing folder is reported") << big << "/doc" << QByteArray() << "missing folder"
-                                                << false << Kind::Write << "No such file";
     QTest::newRow("write the system refuses keeps the old file")
         << big << "/doc" << old << "size limit" << false << Kind::Write << "File too large";
 }
@@ -168,22 +135,19 @@ void TestFileSink::downloadLeavesTheFileWholeOrUntouched() {
     QFETCH(Kind, kind);
     QFETCH(QString, mentions);
     m_server->setResponse("/doc", response);
-    const QString folder = m_folder->path();
-    QString file = folder + "/file";
-    const QString target = folder + "/target";
-    const QString watched = twist == "link" ? target : file;
-
+    const QString file = m_folder->filePath("file");
+    const QString watched = twist == "link" ? m_folder->filePath("target") : file;
     if (twist == "link")
-        QVERIFY(QFile::link(target, file));
-    if (twist == "dangling link")
-        QVERIFY(QFile::link(folder + "/nowhere", file));
+        QVERIFY(QFile::link(watched, file));
     if (twist == "folder")
-        QVERIFY(QDir(folder).mkdir("file"));
-    if (twist == "missing folder")
-        file = folder + "/missing/file";
-    if (!before.isNull())
-        put(watched, before);
-    const QStringList entries = entriesOf(folder);
+        QVERIFY(QDir(m_folder->path()).mkdir("file"));
+    if (!before.isNull()) {
+        QFile existing(watched);
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write(before) == before.size());
+        QVERIFY(existing.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    }
+    const QFile::Permissions mode = QFile::permissions(watched);
+    const QStringList entries = entriesOf(m_folder->path());
 
     Inet inet;
     inet.setStallTimeout(twist == "brief stall timeout" ? 300 : 120000);
@@ -205,107 +169,36 @@ void TestFileSink::downloadLeavesTheFileWholeOrUntouched() {
     if (succeeds) {
         QCOMPARE(result.received, response.body.size());
         QVERIFY(contentOf(file) == response.body);
+        if (!before.isNull())
+            QCOMPARE(QFile::permissions(file), mode);
     } else {
         QCOMPARE(result.failure->kind(), kind);
-        QVERIFY2(result.failure->message().contains(mentions),
-                 qPrintable(result.failure->message()));
-        if (kind == Kind::Write)
-            QVERIFY(result.failure->message().contains(QDir::toNativeSeparators(file)));
+        const QString message = result.failure->message();
+        QVERIFY2(message.contains(mentions), qPrintable(message));
+        QVERIFY(kind != Kind::Write || message.contains(QDir::toNativeSeparators(file)));
         QCOMPARE(contentOf(watched), before);
     }
     QStringList expected = entries;
-    if (succeeds && !expected.contains("file"))
+    if (succeeds && before.isNull())
         expected << "file";
     expected.sort();
-    QCOMPARE(entriesOf(folder), expected); // no temporary file remains
+    QCOMPARE(entriesOf(m_folder->path()), expected); // no temporary file remains
+    QTRY_COMPARE(m_server->openConnections(), 0);
 }
 
-void TestFileSink::replacedFileKeepsItsPermissions_data() {
-    QTest::addColumn<int>("mode"); // -1: no file before
-
-    QTest::newRow("owner only (0600) stays 0600") << 0600;
-    QTest::newRow("group may read (0640) stays 0640") << 0640;
-    QTest::newRow("executable (0755) stays 0755") << 0755;
-    QTest::newRow("new file gets 0666 less the umask") << -1;
-}
-
-void TestFileSink::replacedFileKeepsItsPermissions() {
-    QFETCH(int, mode);
-    m_server->setResponse("/doc", document("new"));
-    const QString file = m_folder->path() + "/file";
-    const mode_t mask = umask(0);
-    umask(mask);
-    if (mode >= 0) {
-        put(file, "old");
-        QVERIFY(chmod(QFile::encodeName(file).constData(), mode_t(mode)) == 0);
-    }
-
-    Inet inet;
-    QVERIFY(download(inet, m_server->url("/doc"), std::make_unique<FileSink>(file)).succeeded());
-    struct stat info {};
-    QVERIFY(stat(QFile::encodeName(file).constData(), &info) == 0);
-    QCOMPARE(int(info.st_mode & 07777), mode >= 0 ? mode : int(0666 & ~mask));
-    QCOMPARE(contentOf(file), QByteArray("new"));
-}
-
-void TestFileSink::sinkHearsOnlyOfTheDocument_data() {
-    QTest::addColumn<Response>("response"); // served at /doc, asked for through /moved
-    QTest::addColumn<QString>("calls");
-
-    Response chunked = document("5\r\nhello\r\n0\r\n\r\n");
-    chunked.headers = {{"Transfer-Encoding", "chunked"}};
-    Response shortBody = document("0123456789");
-    shortBody.announcedLength = 100;
-    Response dropBefore;
-    dropBefore.dropBeforeHeaders = true;
-
-    QTest::newRow("document, never the redirect's page")
-        << document("hello") << "begin(5) write finish";
-    QTest::newRow("empty document") << document("") << "begin(0) finish";
-    QTest::newRow("length unknown") << chunked << "begin(-1) write finish";
-    QTest::newRow("error page is never begun") << document("<html>gone</html>", 404) << "discard";
-    QTest::newRow("short body is discarded, never finished")
-        << shortBody << "begin(100) write discard";
-    QTest::newRow("no answer at all") << dropBefore << "discard";
-}
-
-void TestFileSink::sinkHearsOnlyOfTheDocument() {
-    QFETCH(Response, response);
-    QFETCH(QString, calls);
-    m_server->setResponse("/doc", response);
-    QString log;
-    Inet inet;
-    download(inet, m_server->url("/moved"), std::make_unique<RecordingSink>(&log));
-    QCOMPARE(log, calls);
-}
-
-void TestFileSink::progressGrowsToTheWholeDocument_data() {
-    QTest::addColumn<Response>("response");
-    QTest::addColumn<qint64>("total");
-
-    QByteArray chunked;
-    for (int i = 0; i < 20; ++i)
-        chunked += "3e8\r\n" + patterned(1000) + "\r\n";
-    Response unknown = dripping(chunked + "0\r\n\r\n");
-    unknown.headers = {{"Transfer-Encoding", "chunked"}};
-
-    QTest::newRow("announced length is the total") << dripping(patterned(20000)) << qint64(20000);
-    QTest::newRow("unknown length gives -1") << unknown << qint64(-1);
-}
-
-void TestFileSink::progressGrowsToTheWholeDocument() {
-    QFETCH(Response, response);
-    QFETCH(qint64, total);
-    m_server->setResponse("/doc", response);
+void TestFileSink::progressGrowsAtMostEveryInterval() {
+    Response drip = document(patterned(20000));
+    drip.dripChunk = 1000;
+    drip.dripIntervalMs = 20;
+    m_server->setResponse("/doc", drip);
     QList<qint64> received;
     QList<double> at;
     QElapsedTimer clock;
     clock.start();
     Inet inet;
-    connect(&inet, &Inet::progress, &inet, [&](qint64 count, qint64 announced) {
-        received << count;
+    connect(&inet, &Inet::progress, &inet, [&](qint64 count, qint64 total) {
+        received << (total == 20000 ? count : -1);
         at << double(clock.nsecsElapsed()) / 1e6;
-        QCOMPARE(announced, total);
     });
     QVERIFY(
         download(inet, m_server->url("/doc"), std::make_unique<MemorySink>(1 << 20)).succeeded());
@@ -319,136 +212,75 @@ void TestFileSink::progressGrowsToTheWholeDocument() {
 }
 
 void TestFileSink::finishedComesOnceAndNeverFromStart_data() {
-    QTest::addColumn<QString>("address"); // %1: the server's port
+    QTest::addColumn<QString>("path"); // empty: no address
     QTest::addColumn<bool>("cancelAtOnce");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<Kind>("kind");
 
-    QTest::newRow("document") << "http://127.0.0.1:%1/doc" << false << true << Kind{};
-    QTest::newRow("error status") << "http://127.0.0.1:%1/gone" << false << false
-                                  << Kind::HttpStatus;
-    QTest::newRow("empty address") << "" << false << false << Kind::BadAddress;
-    QTest::newRow("unsupported scheme")
-        << "ftp://127.0.0.1:%1/doc" << false << false << Kind::BadAddress;
-    QTest::newRow("cancel right after start")
-        << "http://127.0.0.1:%1/doc" << true << false << Kind::Cancelled;
+    QTest::newRow("document") << "/doc" << false << true << Kind{};
+    QTest::newRow("error status") << "/gone" << false << false << Kind::HttpStatus;
+    QTest::newRow("no address") << "" << false << false << Kind::BadAddress;
+    QTest::newRow("cancel right after start") << "/doc" << true << false << Kind::Cancelled;
     QTest::newRow("cancel of a bad address before the event loop runs")
         << "" << true << false << Kind::Cancelled;
 }
 
 void TestFileSink::finishedComesOnceAndNeverFromStart() {
-    QFETCH(QString, address);
+    QFETCH(QString, path);
     QFETCH(bool, cancelAtOnce);
     QFETCH(bool, succeeds);
     QFETCH(Kind, kind);
     m_server->setResponse("/doc", document("document"));
-    address.replace("%1", QString::number(m_server->port()));
 
     Inet inet;
     QSignalSpy finished(&inet, &Inet::finished);
-    QString log;
-    QString refusedLog;
-    QVERIFY(inet.start(address, std::make_unique<RecordingSink>(&log)));
+    QVERIFY(inet.start(path.isEmpty() ? QString() : m_server->url(path),
+                       std::make_unique<MemorySink>(1000)));
     QCOMPARE(finished.count(), 0);
     QVERIFY(inet.isFetching());
-    QVERIFY(!inet.start(address, std::make_unique<RecordingSink>(&refusedLog)));
+    QVERIFY(!inet.start(m_server->url("/doc"), std::make_unique<MemorySink>(1000)));
     if (cancelAtOnce) {
         inet.cancel();
         QCOMPARE(finished.count(), 1);
-    } else {
-        QVERIFY(finished.wait());
     }
+    QVERIFY(finished.count() == 1 || finished.wait());
     // Another instance's round trip lets anything still on its way arrive.
-    Inet other;
-    QCOMPARE(other.fetchBytes(m_server->url("/doc")), QByteArray("document"));
+    QCOMPARE(Inet().fetchBytes(m_server->url("/doc")), QByteArray("document"));
 
     QCOMPARE(finished.count(), 1);
     QVERIFY(!inet.isFetching());
-    QVERIFY(refusedLog.isEmpty());
     const auto result = finished.first().first().value<TransferResult>();
     QCOMPARE(result.succeeded(), succeeds);
-    if (!succeeds)
-        QCOMPARE(result.failure->kind(), kind);
+    QVERIFY(succeeds || result.failure->kind() == kind);
 }
 
-void TestFileSink::aSlotStartsTheNextDownloadFromFinished() {
+void TestFileSink::aSlotStartsTheNextDownloadOrDeletesTheInetLater() {
     QStringList queue{"/1", "/2", "/3"};
     for (const QString& path : queue)
         m_server->setResponse(path, document(path.toUtf8() + " body"));
-    const QString folder = m_folder->path();
-    Inet inet;
+    auto* inet = new Inet;
+    const QPointer<Inet> watch(inet);
     QList<bool> started;
-    QList<TransferResult> results;
+    QList<bool> succeeded;
     const auto startNext = [&] {
         const QString path = queue.takeFirst();
-        started << inet.start(m_server->url(path), std::make_unique<FileSink>(folder + path));
+        started << inet->start(m_server->url(path),
+                               std::make_unique<FileSink>(m_folder->path() + path));
     };
-    connect(&inet, &Inet::finished, &inet, [&](const TransferResult& result) {
-        results << result;
-        if (!queue.isEmpty())
+    connect(inet, &Inet::finished, inet, [&](const TransferResult& result) {
+        succeeded << result.succeeded();
+        if (queue.isEmpty())
+            inet->deleteLater();
+        else
             startNext();
     });
 
     startNext();
-    QTRY_COMPARE(results.size(), 3);
-    QCOMPARE(started, QList<bool>({true, true, true}));
-    for (int i = 1; i <= 3; ++i) {
-        QVERIFY(results.at(i - 1).succeeded());
-        const QString path = "/" + QString::number(i);
-        QCOMPARE(contentOf(folder + path), path.toUtf8() + " body");
-    }
-}
-
-void TestFileSink::aSlotDeletesTheInetFromFinished_data() {
-    QTest::addColumn<QString>("path"); // empty: a bad address
-    QTest::addColumn<bool>("cancel");
-
-    QTest::newRow("after a document") << "/doc" << false;
-    QTest::newRow("after an error status") << "/gone" << false;
-    QTest::newRow("after a bad address") << "" << false;
-    QTest::newRow("after a cancel") << "/doc" << true;
-}
-
-void TestFileSink::aSlotDeletesTheInetFromFinished() {
-    QFETCH(QString, path);
-    QFETCH(bool, cancel);
-    m_server->setResponse("/doc", document(patterned(100000)));
-    auto* inet = new Inet;
-    const QPointer<Inet> watch(inet);
-    connect(inet, &Inet::finished, inet, &QObject::deleteLater);
-    QVERIFY(inet->start(path.isEmpty() ? QString() : m_server->url(path),
-                        std::make_unique<FileSink>(m_folder->path() + "/file")));
-    if (cancel)
-        inet->cancel();
     QTRY_VERIFY(watch.isNull());
-}
-
-void TestFileSink::failureClosesTheConnectionAtOnce_data() {
-    QTest::addColumn<qint64>("limit");
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<Kind>("kind");
-
-    QTest::newRow("document beyond the memory limit") << qint64(1 << 20) << false << Kind::TooLarge;
-    QTest::newRow("cancel while the server keeps sending")
-        << Inet::defaultMaxDocumentSize << true << Kind::Cancelled;
-}
-
-void TestFileSink::failureClosesTheConnectionAtOnce() {
-    QFETCH(qint64, limit);
-    QFETCH(bool, cancel);
-    QFETCH(Kind, kind);
-    Response endless = document(patterned(64 * 1024));
-    endless.endless = true;
-    m_server->setResponse("/doc", endless);
-    Inet inet;
-    if (cancel)
-        connect(&inet, &Inet::progress, &inet, &Inet::cancel);
-
-    const TransferResult result =
-        download(inet, m_server->url("/doc"), std::make_unique<MemorySink>(limit));
-    QVERIFY(!result.succeeded());
-    QCOMPARE(result.failure->kind(), kind);
-    QTRY_COMPARE(m_server->openConnections(), 0);
+    QCOMPARE(succeeded, QList<bool>({true, true, true}));
+    QCOMPARE(started, QList<bool>({true, true, true}));
+    for (const QString path : {"/1", "/2", "/3"})
+        QCOMPARE(contentOf(m_folder->path() + path), path.toUtf8() + " body");
 }
 
 QTEST_GUILESS_MAIN(TestFileSink)
