@@ -48,7 +48,7 @@ qint64 statusKiB(const char* field) {
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
         if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
     }
     return -1;
 }

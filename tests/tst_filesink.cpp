@@ -98,7 +98,7 @@ void TestFileSink::downloadLeavesTheFileWholeOrUntouched_data() {
     stall.stall = true;
     Response dropMid = big;
     dropMid.dropAfterHeaders = true;
-    Response endless = document(patterned(64 * 1024));
+    Response endless = document(patterned(qsizetype(64) * 1024));
     endless.endless = true;
     const Response notFound = document("<html><body>Not here</body></html>", 404);
 
@@ -159,7 +159,7 @@ void TestFileSink::downloadLeavesTheFileWholeOrUntouched() {
     if (twist == "size limit") {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = previous;
-        small.rlim_cur = 64 * 1024;
+        small.rlim_cur = rlim_t(64) * 1024;
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
     }
     const TransferResult result =

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <utility>
+
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #endif
@@ -20,8 +22,8 @@ constexpr qint64 writeBackStretch = qint64(4) * 1024 * 1024;
 
 } // namespace
 
-FileSink::FileSink(const QString& path)
-    : m_path(path) {}
+FileSink::FileSink(QString path)
+    : m_path(std::move(path)) {}
 
 FileSink::~FileSink() = default; // an uncommitted QSaveFile removes its temporary file
 
@@ -76,9 +78,8 @@ void FileSink::discard() {
 }
 
 TransferFailure FileSink::failure(const QString& reason) const {
-    return TransferFailure(TransferFailure::Kind::Write,
-                           tr("The download could not be saved as %1: %2")
-                               .arg(QDir::toNativeSeparators(m_path), reason));
+    return {TransferFailure::Kind::Write, tr("The download could not be saved as %1: %2")
+                                              .arg(QDir::toNativeSeparators(m_path), reason)};
 }
 
 void FileSink::writeBack() {
