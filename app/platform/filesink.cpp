@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <utility>
+
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #endif
@@ -20,8 +22,8 @@ constexpr qint64 writeBackStretch = qint64(4) * 1024 * 1024;
 
 } // namespace
 
-FileSink::FileSink(const QString& path)
-    : m_path(path) {}
+FileSink::FileSink(QString path)
+    : m_path(std::move(path)) {}
 
 FileSink::~FileSink() = default; // an uncommitted QSaveFile removes its temporary file
 
@@ -47,8 +49,14 @@ std::optional<TransferFailure> FileSink::begin(qint64 /*announced*/) {
 std::optional<TransferFailure> FileSink::write(QByteArrayView bytes) {
     if (!m_file)
         return failure(tr("the file is not open."));
-    if (m_file->write(bytes.data(), bytes.size()) != bytes.size())
-        return failure(m_file->errorString());
+    // A write the system cuts short (disk full, file size limit) tells why only when the rest
+    // is tried again.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = m_file->write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0)
+            return failure(m_file->errorString());
+        done += written;
+    }
     m_written += bytes.size();
     writeBack();
     return std::nullopt;
@@ -70,9 +78,8 @@ void FileSink::discard() {
 }
 
 TransferFailure FileSink::failure(const QString& reason) const {
-    return TransferFailure(TransferFailure::Kind::Write,
-                           tr("The download could not be saved as %1: %2")
-                               .arg(QDir::toNativeSeparators(m_path), reason));
+    return {TransferFailure::Kind::Write, tr("The download could not be saved as %1: %2")
+                                              .arg(QDir::toNativeSeparators(m_path), reason)};
 }
 
 void FileSink::writeBack() {

@@ -15,7 +15,7 @@ class QSaveFile;
 class FileSink : public TransferSink {
     Q_DECLARE_TR_FUNCTIONS(FileSink)
 public:
-    explicit FileSink(const QString& path);
+    explicit FileSink(QString path);
     ~FileSink() override;
 
     // Refuses (Kind::Write) a path that is a folder or a symbolic link.

@@ -267,6 +267,7 @@ struct Inet::Transfer {
     qint64 reported = -1; // received, as the last progress() told it
     QElapsedTimer sinceReport;
     QByteArray contentType;
+    QByteArray piece; // of the document, on its way from the reply to the sink
 };
 
 // A fetch that waits, on its own stack.
@@ -420,12 +421,18 @@ bool Inet::takeBody() {
         reply->skip(reply->bytesAvailable()); // the "moved" page of a redirect
         return true;
     }
-    // Bounded by the read buffer, so the sink gets the bytes as they come.
-    const QByteArray bytes = reply->readAll();
-    if (bytes.isEmpty())
+    // Bounded by the read buffer, so the sink gets the bytes as they come. One buffer serves
+    // the whole transfer: a fresh one per piece costs a page fault per 4 KB.
+    const qint64 available = reply->bytesAvailable();
+    if (available <= 0)
         return true;
-    transfer.received += bytes.size();
-    if (std::optional<TransferFailure> failure = transfer.sink->write(bytes)) {
+    transfer.piece.resize(available);
+    const qint64 got = reply->read(transfer.piece.data(), available);
+    if (got <= 0)
+        return true;
+    transfer.received += got;
+    if (std::optional<TransferFailure> failure =
+            transfer.sink->write(QByteArrayView(transfer.piece.constData(), got))) {
         conclude(std::move(failure));
         return false;
     }
@@ -536,10 +543,14 @@ void Inet::releaseReply() {
     m_transfer->reply = nullptr;
     disconnect(reply, nullptr, this, nullptr);
     // Aborting closes the connection at once, so that nothing more is read from a server that
-    // keeps sending. A reply that already holds an error (an error status) is ending anyway, and
-    // aborting it makes Qt complain; deleting it closes the connection too. We may be inside
-    // one of the reply's signals, so it is deleted later.
-    if (reply->isRunning() && reply->error() == QNetworkReply::NoError)
+    // keeps sending. An error page, though, ends with an error that Qt's network thread reports
+    // on its own, and an abort as well makes Qt warn that the error came twice; deleting the
+    // reply closes that connection too. We may be inside one of the reply's signals, so it is
+    // deleted later.
+    const bool errorPage =
+        reply->error() != QNetworkReply::NoError ||
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
+    if (reply->isRunning() && !errorPage)
         reply->abort();
     reply->deleteLater();
 }

@@ -138,6 +138,10 @@ int TestHttpServer::requestCount(const QString& path) const {
     return m_requestCounts.value(path, 0);
 }
 
+int TestHttpServer::openConnections() const {
+    return int(m_connections.size());
+}
+
 QByteArray TestHttpServer::lastRequestHeaders() const {
     return m_lastRequestHeaders;
 }
@@ -272,7 +276,8 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& method,
     }
     const bool noBody = method == "HEAD" || response.status == 204 || response.status == 304 ||
                         response.status < 200;
-    if (!hasLength && !hasTransferEncoding && response.status != 204 && response.status != 304) {
+    if (!hasLength && !hasTransferEncoding && !response.endless && response.status != 204 &&
+        response.status != 304) {
         const qint64 length =
             response.announcedLength >= 0 ? response.announcedLength : response.body.size();
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
@@ -282,6 +287,7 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& method,
     head += "\r\n";
 
     connection.body = response.body;
+    connection.endless = response.endless && !response.body.isEmpty();
     connection.sent = 0;
     connection.until = noBody ? 0 : response.body.size();
     if (response.announcedLength >= 0)
@@ -338,6 +344,8 @@ void TestHttpServer::pump(QTcpSocket* socket) {
         const qint64 size = qMin(writeWindow, connection.until - connection.sent);
         socket->write(connection.body.constData() + connection.sent, size);
         connection.sent += size;
+        if (connection.endless && connection.sent == connection.until)
+            connection.sent = 0;
     }
     if (connection.sent == connection.until)
         finishAnswer(socket);

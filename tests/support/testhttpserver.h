@@ -43,11 +43,14 @@ public:
         qint64 announcedLength = -1;    // Content-Length to announce instead of the body's size
         bool silent = false;            // read the request, answer nothing, keep it open
         bool dropBeforeHeaders = false; // read the request and close without answering
+        bool endless =
+            false; // send the body over and over, without a length, until the client goes
     };
 
     void setResponse(const QString& path, const Response& response);
     void setRedirect(const QString& path, const QString& location, int status = 302);
     [[nodiscard]] int requestCount(const QString& path) const;
+    [[nodiscard]] int openConnections() const;
     [[nodiscard]] QByteArray
     lastRequestHeaders() const; // request line and headers of the latest request
     // A port on 127.0.0.1 that refuses connections; it stays reserved for the whole process,
@@ -76,6 +79,7 @@ private:
         qint64 sent = 0;
         qint64 until = 0; // body bytes this answer sends
         bool dripping = false;
+        bool endless = false;
         Ending ending = Ending::Close;
     };
 
