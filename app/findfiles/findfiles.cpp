@@ -113,7 +113,8 @@ void FindFiles::replace() {
 }
 
 void FindFiles::exit() {
-    Inet1()->cancel();
+    // Closing cancels the transfer, after it has ended the run: cancelled first, a run would
+    // start its next entry in the moment before the window goes.
     close();
 }
 
