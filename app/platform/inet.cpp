@@ -1,6 +1,8 @@
 #include "platform/inet.h"
 
 #include "platform/memorysink.h"
+#include "scan/documentdecoding.h"
+#include "scan/typedaddress.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -8,8 +10,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
@@ -25,8 +25,6 @@ std::atomic<qint64> maxDocumentSize{Inet::defaultMaxDocumentSize};
 
 constexpr char userAgent[] = "Tarvell/1.0";
 
-constexpr qsizetype metaScanLength = 4096;
-
 QString hostAndPort(const QUrl& url) {
     const QString host = url.host().contains(QLatin1Char(':'))
                              ? QLatin1Char('[') + url.host() + QLatin1Char(']')
@@ -39,48 +37,12 @@ QString secondsText(int milliseconds) {
     return QString::number(milliseconds / 1000.0, 'g', 6);
 }
 
-// The scheme the user wrote, lower case, or empty when the text starts with a host name.
-// "localhost:8080/x" and "example.com:80" look like "scheme:rest" to a URL parser, but a colon
-// followed by digits only (up to the path) is a port, so such addresses get http added.
-QString writtenScheme(const QString& address) {
-    static const QRegularExpression schemePrefix(
-        QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]*):(.*)$"),
-        QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression portThenPath(QStringLiteral("^[0-9]*(?:[/?#].*)?$"),
-                                                 QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = schemePrefix.match(address);
-    if (!match.hasMatch())
-        return {};
-    const QString rest = match.captured(2);
-    if (!rest.startsWith(QLatin1String("//")) && portThenPath.match(rest).hasMatch())
-        return {};
-    return match.captured(1).toLower();
-}
-
 QUrl checkedAddress(const QString& address) {
-    const QString trimmed = address.trimmed();
-    if (trimmed.isEmpty())
-        throw TransferFailure(Kind::BadAddress, Inet::tr("No address was given."));
-
-    QString full = trimmed;
-    const QString scheme = writtenScheme(trimmed);
-    if (scheme.isEmpty()) {
-        full = (trimmed.startsWith(QLatin1String("//")) ? QStringLiteral("http:")
-                                                        : QStringLiteral("http://")) +
-               trimmed;
-    } else if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-        throw TransferFailure(Kind::BadAddress,
-                              Inet::tr("The address \"%1\" uses the scheme \"%2\"; only http and "
-                                       "https addresses can be fetched.")
-                                  .arg(trimmed, scheme));
-    }
-
-    QUrl url(full, QUrl::TolerantMode);
-    if (!url.isValid() || url.host().isEmpty()) {
-        throw TransferFailure(Kind::BadAddress,
-                              Inet::tr("The address \"%1\" is not valid.").arg(trimmed));
-    }
-    return url;
+    QString problem;
+    const std::optional<QUrl> url = readTypedAddress(address, &problem);
+    if (!url)
+        throw TransferFailure(Kind::BadAddress, problem);
+    return *url;
 }
 
 // Error pages are never handed over as the document: saved under a file's name they would
@@ -102,150 +64,6 @@ bool isRedirect(const QNetworkReply* reply) {
         status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
     return redirectStatus &&
            reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
-}
-
-// --- Decoding -----------------------------------------------------------------------------
-
-// Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
-// built with ICU, and the fallback must give the same characters on every platform. The five
-// undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
-QString decodeWindows1252(QByteArrayView bytes) {
-    static constexpr char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
-
-QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
-    // Stateless: a sequence cut off at the end is decoded (as a replacement character) instead
-    // of being held back for input that never comes.
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    return decoder(bytes);
-}
-
-bool isOneOf(const QByteArray& label, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        if (label == name)
-            return true;
-    }
-    return false;
-}
-
-bool isUtf16Label(const QByteArray& label) {
-    return isOneOf(label, {"utf-16", "utf-16le", "utf-16be", "csunicode", "iso-10646-ucs-2",
-                           "ucs-2", "unicode", "unicodefeff", "unicodefffe"});
-}
-
-// Labels follow the web's encoding rules, in which "iso-8859-1" and "us-ascii" mean
-// Windows-1252: pages that say latin1 routinely use curly quotes and the euro sign.
-std::optional<QString> decodeAs(const QByteArray& rawLabel, QByteArrayView bytes) {
-    const QByteArray label = rawLabel.trimmed().toLower();
-    if (isOneOf(label, {"windows-1252", "x-cp1252", "cp1252", "iso-8859-1", "iso8859-1", "iso88591",
-                        "iso_8859-1", "iso_8859-1:1987", "iso-ir-100", "latin1", "l1",
-                        "csisolatin1", "ibm819", "cp819", "us-ascii", "ascii", "ansi_x3.4-1968"}))
-        return decodeWindows1252(bytes);
-    if (isOneOf(label, {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8",
-                        "x-unicode20utf8"}))
-        return decodeWith(QStringConverter::Utf8, bytes);
-    if (isOneOf(label, {"utf-16be", "unicodefffe"}))
-        return decodeWith(QStringConverter::Utf16BE, bytes);
-    if (isUtf16Label(label))
-        return decodeWith(QStringConverter::Utf16LE, bytes);
-    if (label.isEmpty())
-        return std::nullopt;
-    QStringDecoder decoder(label.constData(), QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        return std::nullopt;
-    return QString(decoder(bytes));
-}
-
-QByteArray charsetOfContentType(const QByteArray& contentType) {
-    const QList<QByteArray> parts = contentType.split(';');
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QByteArray part = parts.at(i).trimmed();
-        const qsizetype equals = part.indexOf('=');
-        if (equals < 0 || part.left(equals).trimmed().toLower() != "charset")
-            continue;
-        QByteArray value = part.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        return value.trimmed();
-    }
-    return {};
-}
-
-bool isSpaceByte(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-// Covers both <meta charset="x"> and <meta http-equiv=... content="...; charset=x">, which is
-// what pages without a header charset rely on.
-QByteArray charsetOfMeta(QByteArrayView bytes) {
-    const QByteArray head = bytes.first(qMin(bytes.size(), metaScanLength)).toByteArray().toLower();
-    for (qsizetype from = head.indexOf("<meta"); from >= 0;
-         from = head.indexOf("<meta", from + 5)) {
-        const qsizetype afterName = from + 5;
-        if (afterName < head.size() && !isSpaceByte(head.at(afterName)) &&
-            head.at(afterName) != '/')
-            continue; // <metadata> and the like
-        const qsizetype end = head.indexOf('>', afterName);
-        const QByteArray tag = head.mid(afterName, end < 0 ? -1 : end - afterName);
-        for (qsizetype at = tag.indexOf("charset"); at >= 0; at = tag.indexOf("charset", at + 7)) {
-            qsizetype i = at + 7;
-            while (i < tag.size() && isSpaceByte(tag.at(i)))
-                ++i;
-            if (i >= tag.size() || tag.at(i) != '=')
-                continue;
-            ++i;
-            while (i < tag.size() &&
-                   (isSpaceByte(tag.at(i)) || tag.at(i) == '"' || tag.at(i) == '\''))
-                ++i;
-            const qsizetype start = i;
-            while (i < tag.size() && !isSpaceByte(tag.at(i)) && tag.at(i) != '"' &&
-                   tag.at(i) != '\'' && tag.at(i) != ';' && tag.at(i) != '/')
-                ++i;
-            if (i > start)
-                return tag.mid(start, i - start);
-        }
-    }
-    return {};
-}
-
-QString decodeDocument(const QByteArray& body, const QByteArray& contentType) {
-    if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(label, body))
-            return *text;
-    }
-
-    // The decoders skip the mark itself.
-    if (body.startsWith("\xEF\xBB\xBF"))
-        return decodeWith(QStringConverter::Utf8, body);
-    if (body.startsWith("\xFF\xFE"))
-        return decodeWith(QStringConverter::Utf16LE, body);
-    if (body.startsWith("\xFE\xFF"))
-        return decodeWith(QStringConverter::Utf16BE, body);
-
-    if (QByteArray label = charsetOfMeta(body); !label.isEmpty()) {
-        // A meta tag readable as ASCII cannot sit in a UTF-16 document; the page is lying.
-        if (isUtf16Label(label.trimmed().toLower()))
-            label = "utf-8";
-        if (std::optional<QString> text = decodeAs(label, body))
-            return *text;
-    }
-
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(body);
-    if (!utf8.hasError())
-        return text;
-    return decodeWindows1252(body);
 }
 
 } // namespace

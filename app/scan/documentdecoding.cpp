@@ -1,0 +1,280 @@
+#include "scan/documentdecoding.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace {
+
+constexpr qsizetype metaScanLength = 4096;
+
+// Every label of the web's encoding table, by the encoding it names.
+const QHash<QByteArray, QByteArray>& labelTable() {
+    static const QHash<QByteArray, QByteArray> table = [] {
+        const QList<QPair<const char*, QList<const char*>>> encodings = {
+            {"UTF-8",
+             {"unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8", "utf-8", "utf8",
+              "x-unicode20utf8"}},
+            {"IBM866", {"866", "cp866", "csibm866", "ibm866"}},
+            {"ISO-8859-2",
+             {"csisolatin2", "iso-8859-2", "iso-ir-101", "iso8859-2", "iso88592", "iso_8859-2",
+              "iso_8859-2:1987", "l2", "latin2"}},
+            {"ISO-8859-3",
+             {"csisolatin3", "iso-8859-3", "iso-ir-109", "iso8859-3", "iso88593", "iso_8859-3",
+              "iso_8859-3:1988", "l3", "latin3"}},
+            {"ISO-8859-4",
+             {"csisolatin4", "iso-8859-4", "iso-ir-110", "iso8859-4", "iso88594", "iso_8859-4",
+              "iso_8859-4:1988", "l4", "latin4"}},
+            {"ISO-8859-5",
+             {"csisolatincyrillic", "cyrillic", "iso-8859-5", "iso-ir-144", "iso8859-5", "iso88595",
+              "iso_8859-5", "iso_8859-5:1988"}},
+            {"ISO-8859-6",
+             {"arabic", "asmo-708", "csiso88596e", "csiso88596i", "csisolatinarabic", "ecma-114",
+              "iso-8859-6", "iso-8859-6-e", "iso-8859-6-i", "iso-ir-127", "iso8859-6", "iso88596",
+              "iso_8859-6", "iso_8859-6:1987"}},
+            {"ISO-8859-7",
+             {"csisolatingreek", "ecma-118", "elot_928", "greek", "greek8", "iso-8859-7",
+              "iso-ir-126", "iso8859-7", "iso88597", "iso_8859-7", "iso_8859-7:1987",
+              "sun_eu_greek"}},
+            {"ISO-8859-8",
+             {"csiso88598e", "csisolatinhebrew", "hebrew", "iso-8859-8", "iso-8859-8-e",
+              "iso-ir-138", "iso8859-8", "iso88598", "iso_8859-8", "iso_8859-8:1988", "visual"}},
+            {"ISO-8859-8-I", {"csiso88598i", "iso-8859-8-i", "logical"}},
+            {"ISO-8859-10",
+             {"csisolatin6", "iso-8859-10", "iso-ir-157", "iso8859-10", "iso885910", "l6",
+              "latin6"}},
+            {"ISO-8859-13", {"iso-8859-13", "iso8859-13", "iso885913"}},
+            {"ISO-8859-14", {"iso-8859-14", "iso8859-14", "iso885914"}},
+            {"ISO-8859-15",
+             {"csisolatin9", "iso-8859-15", "iso8859-15", "iso885915", "iso_8859-15", "l9"}},
+            {"ISO-8859-16", {"iso-8859-16"}},
+            {"KOI8-R", {"cskoi8r", "koi", "koi8", "koi8-r", "koi8_r"}},
+            {"KOI8-U", {"koi8-ru", "koi8-u"}},
+            {"macintosh", {"csmacintosh", "mac", "macintosh", "x-mac-roman"}},
+            {"windows-874",
+             {"dos-874", "iso-8859-11", "iso8859-11", "iso885911", "tis-620", "windows-874"}},
+            {"windows-1250", {"cp1250", "windows-1250", "x-cp1250"}},
+            {"windows-1251", {"cp1251", "windows-1251", "x-cp1251"}},
+            {"windows-1252",
+             {"ansi_x3.4-1968", "ascii", "cp1252", "cp819", "csisolatin1", "ibm819", "iso-8859-1",
+              "iso-ir-100", "iso8859-1", "iso88591", "iso_8859-1", "iso_8859-1:1987", "l1",
+              "latin1", "us-ascii", "windows-1252", "x-cp1252"}},
+            {"windows-1253", {"cp1253", "windows-1253", "x-cp1253"}},
+            {"windows-1254",
+             {"cp1254", "csisolatin5", "iso-8859-9", "iso-ir-148", "iso8859-9", "iso88599",
+              "iso_8859-9", "iso_8859-9:1989", "l5", "latin5", "windows-1254", "x-cp1254"}},
+            {"windows-1255", {"cp1255", "windows-1255", "x-cp1255"}},
+            {"windows-1256", {"cp1256", "windows-1256", "x-cp1256"}},
+            {"windows-1257", {"cp1257", "windows-1257", "x-cp1257"}},
+            {"windows-1258", {"cp1258", "windows-1258", "x-cp1258"}},
+            {"x-mac-cyrillic", {"x-mac-cyrillic", "x-mac-ukrainian"}},
+            {"GBK",
+             {"chinese", "csgb2312", "csiso58gb231280", "gb2312", "gb_2312", "gb_2312-80", "gbk",
+              "iso-ir-58", "x-gbk"}},
+            {"gb18030", {"gb18030"}},
+            {"Big5", {"big5", "big5-hkscs", "cn-big5", "csbig5", "x-x-big5"}},
+            {"EUC-JP", {"cseucpkdfmtjapanese", "euc-jp", "x-euc-jp"}},
+            {"ISO-2022-JP", {"csiso2022jp", "iso-2022-jp"}},
+            {"Shift_JIS",
+             {"csshiftjis", "ms932", "ms_kanji", "shift-jis", "shift_jis", "sjis", "windows-31j",
+              "x-sjis"}},
+            {"EUC-KR",
+             {"cseuckr", "csksc56011987", "euc-kr", "iso-ir-149", "korean", "ks_c_5601-1987",
+              "ks_c_5601-1989", "ksc5601", "ksc_5601", "windows-949"}},
+            {"replacement",
+             {"csiso2022kr", "hz-gb-2312", "iso-2022-cn", "iso-2022-cn-ext", "iso-2022-kr",
+              "replacement"}},
+            {"UTF-16BE", {"unicodefffe", "utf-16be"}},
+            {"UTF-16LE",
+             {"csunicode", "iso-10646-ucs-2", "ucs-2", "unicode", "unicodefeff", "utf-16",
+              "utf-16le"}},
+            {"x-user-defined", {"x-user-defined"}},
+        };
+        QHash<QByteArray, QByteArray> byLabel;
+        for (const auto& [encoding, labels] : encodings) {
+            for (const char* label : labels)
+                byLabel.insert(label, encoding);
+        }
+        return byLabel;
+    }();
+    return table;
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
+// built with ICU, and the fallback must give the same characters on every platform. The five
+// undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
+QString decodeWindows1252(QByteArrayView bytes) {
+    static constexpr char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+// Bytes above 0x7F go to a private-use block, one character each, as the web defines it.
+QString decodeUserDefined(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[i] = byte < 0x80 ? QChar(byte) : QChar(char16_t(0xF780 + byte - 0x80));
+    }
+    return text;
+}
+
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
+    // Stateless: a sequence cut off at the end is decoded (as a replacement character) instead
+    // of being held back for input that never comes.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    return decoder(bytes);
+}
+
+// The platform's converter under the names it may know the encoding by, the web's own variant
+// first (Big5 is Big5-HKSCS on the web, Shift_JIS is Windows-31J, EUC-KR is Windows-949).
+std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView bytes) {
+    QList<QByteArray> names{encoding};
+    if (encoding == "Big5")
+        names.prepend("Big5-HKSCS");
+    else if (encoding == "Shift_JIS")
+        names.prepend("windows-31j");
+    else if (encoding == "EUC-KR")
+        names.prepend("windows-949");
+    else if (encoding == "GBK")
+        names.prepend("gb18030");
+    else if (encoding == "ISO-8859-8-I")
+        names.append("ISO-8859-8");
+    for (const QByteArray& name : std::as_const(names)) {
+        QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+        if (decoder.isValid())
+            return QString(decoder(bytes));
+    }
+    return std::nullopt;
+}
+
+// Nothing when the label names no encoding, or one this platform cannot decode.
+std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes) {
+    const QByteArray encoding = encodingForLabel(label);
+    if (encoding.isEmpty())
+        return std::nullopt;
+    if (encoding == "windows-1252")
+        return decodeWindows1252(bytes);
+    if (encoding == "UTF-8")
+        return decodeWith(QStringConverter::Utf8, bytes);
+    if (encoding == "UTF-16LE")
+        return decodeWith(QStringConverter::Utf16LE, bytes);
+    if (encoding == "UTF-16BE")
+        return decodeWith(QStringConverter::Utf16BE, bytes);
+    if (encoding == "x-user-defined")
+        return decodeUserDefined(bytes);
+    // Encodings that were used to smuggle scripts past filters read as one replacement
+    // character, as in browsers.
+    if (encoding == "replacement")
+        return bytes.isEmpty() ? QString() : QString(QChar::ReplacementCharacter);
+    return decodeByName(encoding, bytes);
+}
+
+QByteArray charsetOfContentType(const QByteArray& contentType) {
+    const QList<QByteArray> parts = contentType.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray part = parts.at(i).trimmed();
+        const qsizetype equals = part.indexOf('=');
+        if (equals < 0 || part.left(equals).trimmed().toLower() != "charset")
+            continue;
+        QByteArray value = part.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        return value.trimmed();
+    }
+    return {};
+}
+
+// Covers both <meta charset="x"> and <meta http-equiv=... content="...; charset=x">, which is
+// what pages without a header charset rely on.
+QByteArray charsetOfMeta(QByteArrayView bytes) {
+    const QByteArray head = bytes.first(qMin(bytes.size(), metaScanLength)).toByteArray().toLower();
+    for (qsizetype from = head.indexOf("<meta"); from >= 0;
+         from = head.indexOf("<meta", from + 5)) {
+        const qsizetype afterName = from + 5;
+        if (afterName < head.size() && !isAsciiSpace(head.at(afterName)) &&
+            head.at(afterName) != '/')
+            continue; // <metadata> and the like
+        const qsizetype end = head.indexOf('>', afterName);
+        const QByteArray tag = head.mid(afterName, end < 0 ? -1 : end - afterName);
+        for (qsizetype at = tag.indexOf("charset"); at >= 0; at = tag.indexOf("charset", at + 7)) {
+            qsizetype i = at + 7;
+            while (i < tag.size() && isAsciiSpace(tag.at(i)))
+                ++i;
+            if (i >= tag.size() || tag.at(i) != '=')
+                continue;
+            ++i;
+            while (i < tag.size() &&
+                   (isAsciiSpace(tag.at(i)) || tag.at(i) == '"' || tag.at(i) == '\''))
+                ++i;
+            const qsizetype start = i;
+            while (i < tag.size() && !isAsciiSpace(tag.at(i)) && tag.at(i) != '"' &&
+                   tag.at(i) != '\'' && tag.at(i) != ';' && tag.at(i) != '/')
+                ++i;
+            if (i > start)
+                return tag.mid(start, i - start);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QByteArray encodingForLabel(QByteArrayView label) {
+    qsizetype begin = 0;
+    qsizetype end = label.size();
+    while (begin < end && isAsciiSpace(label[begin]))
+        ++begin;
+    while (end > begin && isAsciiSpace(label[end - 1]))
+        --end;
+    return labelTable().value(label.sliced(begin, end - begin).toByteArray().toLower());
+}
+
+QString decodeDocument(QByteArrayView body, const QByteArray& contentType) {
+    // A byte-order mark outranks every declaration; the decoders skip the mark itself.
+    if (body.startsWith("\xEF\xBB\xBF"))
+        return decodeWith(QStringConverter::Utf8, body);
+    if (body.startsWith("\xFF\xFE"))
+        return decodeWith(QStringConverter::Utf16LE, body);
+    if (body.startsWith("\xFE\xFF"))
+        return decodeWith(QStringConverter::Utf16BE, body);
+
+    if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
+        if (std::optional<QString> text = decodeAs(label, body))
+            return *text;
+    }
+
+    if (QByteArray label = charsetOfMeta(body); !label.isEmpty()) {
+        const QByteArray encoding = encodingForLabel(label);
+        // A meta tag readable as ASCII cannot sit in a UTF-16 or UTF-32 document; the page is
+        // lying, and is read as UTF-8, as browsers do.
+        if (encoding == "UTF-16LE" || encoding == "UTF-16BE" || label.startsWith("utf-32"))
+            label = "utf-8";
+        else if (encoding == "x-user-defined")
+            label = "windows-1252";
+        if (std::optional<QString> text = decodeAs(label, body))
+            return *text;
+    }
+
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(body);
+    if (!utf8.hasError())
+        return text;
+    return decodeWindows1252(body);
+}

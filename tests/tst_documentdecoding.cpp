@@ -1,0 +1,65 @@
+// Reading a fetched document's bytes as text, by the web's rules for charset labels.
+
+#include "scan/documentdecoding.h"
+
+#include <QTest>
+
+class TestDocumentDecoding : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decodes_data();
+    void decodes();
+};
+
+void TestDocumentDecoding::decodes_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("text");
+
+    const QByteArray smuggled = "<meta charset=\"utf-7\">+ADw-script+AD4-";
+    QTest::newRow("meta utf-7 is never used") << smuggled << QByteArray() << QString(smuggled);
+    QTest::newRow("header utf-7 is never used")
+        << QByteArray("+ADw-a+AD4-") << QByteArray("text/html; charset=utf-7")
+        << QString("+ADw-a+AD4-");
+    QTest::newRow("meta utf-32 reads as UTF-8")
+        << QByteArray("<meta charset=utf-32>caf\xC3\xA9") << QByteArray()
+        << QString("<meta charset=utf-32>caf\u00E9");
+    QTest::newRow("meta utf-16 reads as UTF-8")
+        << QByteArray("<meta charset=\"UTF-16LE\">caf\xC3\xA9") << QByteArray()
+        << QString("<meta charset=\"UTF-16LE\">caf\u00E9");
+    QTest::newRow("header utf-16 is honoured")
+        << QByteArray("a\0b\0", 4) << QByteArray("text/html; charset=utf-16") << QString("ab");
+    QTest::newRow("label with white space and capitals")
+        << QByteArray("\xE9") << QByteArray("text/html; charset=\" Latin1 \"") << QString("\u00E9");
+    QTest::newRow("us-ascii is windows-1252")
+        << QByteArray("\x80") << QByteArray("text/html; charset=us-ascii") << QString("\u20AC");
+    QTest::newRow("koi8-r by its alias koi")
+        << QByteArray("\xC1") << QByteArray("text/html; charset=koi") << QString("\u0430");
+    QTest::newRow("iso-8859-9 is windows-1254")
+        << QByteArray("\x80") << QByteArray("text/html; charset=iso-8859-9") << QString("\u20AC");
+    QTest::newRow("a replacement label reads as one replacement character")
+        << QByteArray("\x1B$)C<script>") << QByteArray("text/html; charset=iso-2022-kr")
+        << QString(QChar::ReplacementCharacter);
+    QTest::newRow("x-user-defined keeps one character per byte")
+        << QByteArray("a\x80\xFF") << QByteArray("text/html; charset=x-user-defined")
+        << QString("a\uF780\uF7FF");
+    QTest::newRow("byte-order mark outranks the header")
+        << QByteArray("\xEF\xBB\xBF\xC3\xA9") << QByteArray("text/html; charset=latin1")
+        << QString("\u00E9");
+    QTest::newRow("unknown label falls back to UTF-8")
+        << QByteArray("\xC3\xA9") << QByteArray("text/html; charset=klingon") << QString("\u00E9");
+    QTest::newRow("unknown label and bytes that are not UTF-8: windows-1252")
+        << QByteArray("\xE9") << QByteArray("text/html; charset=klingon") << QString("\u00E9");
+}
+
+void TestDocumentDecoding::decodes() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, text);
+
+    QCOMPARE(decodeDocument(body, contentType), text);
+}
+
+QTEST_GUILESS_MAIN(TestDocumentDecoding)
+#include "tst_documentdecoding.moc"
