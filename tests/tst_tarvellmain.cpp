@@ -95,7 +95,8 @@ private Q_SLOTS:
     void cancelDuringTheScan();
     void failuresKeepThePreviousPage_data();
     void failuresKeepThePreviousPage();
-    void addressWithoutFolderShowsDocumentThenError();
+    void linksResolveAgainstTheAddressFinallyFetched_data();
+    void linksResolveAgainstTheAddressFinallyFetched();
     void hostileDocumentsAreShown_data();
     void hostileDocumentsAreShown();
     void fiftyMegabytePageIsShown();
@@ -443,16 +444,45 @@ void TestTarvellMain::failuresKeepThePreviousPage() {
     QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"x.htm"});
 }
 
-void TestTarvellMain::addressWithoutFolderShowsDocumentThenError() {
+void TestTarvellMain::linksResolveAgainstTheAddressFinallyFetched_data() {
+    // HOST stands for the test server's address.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("host typed without scheme or folder") << "HOST"
+                                                         << "http://HOST/";
+    QTest::newRow("page reached through a redirect to another folder")
+        << "http://HOST/old/index.html"
+        << "http://HOST/new/";
+}
+
+void TestTarvellMain::linksResolveAgainstTheAddressFinallyFetched() {
+    QFETCH(QString, typed);
+    QFETCH(QString, folder);
+    const QString host = QString("127.0.0.1:%1").arg(m_server->port());
+    typed.replace("HOST", host);
+    folder.replace("HOST", host);
     m_server->setResponse("/", page("<a href=\"r.htm\">root</a>"));
-    const QString noSlash = QString("127.0.0.1:%1").arg(m_server->port());
-    fetch(noSlash);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("<a href=\"r.htm\">root</a>"));
-    QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
-    QVERIFY(Program::BaseURL.isEmpty());
-    QVERIFY(Program::PageURL.isEmpty());
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{QString()});
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    m_server->setRedirect("/old/index.html", m_server->url("/new/index.html"));
+    m_server->setResponse("/new/index.html", page("<a href=\"r.htm\">new</a>"));
+    m_server->setResponse("/r.htm", page("r"));
+    m_server->setResponse("/new/r.htm", page("r"));
+
+    fetch(typed);
+
+    QVERIFY(m_main.boxes->messages.isEmpty());
+    QCOMPARE(Program::BaseURL, folder);
+    QCOMPARE(Program::PageURL, typed);
+    QCOMPARE(m_main.window->urlbox()->text(), typed);
+    m_main.window->Combo1()->setCurrentIndex(m_main.window->Combo1()->findText("r.htm"));
+    m_main.window->button("Lumet8").click();
+    QCOMPARE(m_main.window->urlbox()->text(), folder + "r.htm");
+
+    // The previous page, first in the new list, leads back to the address as it was typed.
+    QCOMPARE(m_main.window->Combo1()->itemText(0), typed);
+    m_main.window->Combo1()->setCurrentIndex(0);
+    m_main.window->button("Lumet8").click();
+    QCOMPARE(m_main.window->urlbox()->text(), typed);
+    QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
 void TestTarvellMain::hostileDocumentsAreShown_data() {

@@ -141,12 +141,15 @@ void TarvellMain::getHtmlSource() {
         fetchButton.setCaption(QString::fromLatin1(CancelCaption));
         Text1()->setSourceText(QStringLiteral("Please wait..."));
         Inet1()->prepare(0);
-        QString document = Inet1()->fetchText(urlbox()->text());
+        QUrl fetched;
+        QString document = Inet1()->fetchText(urlbox()->text(), &fetched);
         if (!self)
             return;
         FixCode(document);
         Text1()->setSourceText(document);
-        const std::optional<QString> folder = folderAddress(urlbox()->text());
+        // The page's links are relative to where it finally came from, after any redirect; the
+        // address box and the previous-page entry keep what the user typed.
+        const std::optional<QString> folder = folderAddress(fetched.toString());
         if (!folder)
             throw std::runtime_error("the address names no folder");
         Program::BaseURL = *folder;
@@ -172,6 +175,7 @@ void TarvellMain::LookForFiles() {
     QPointer<TarvellMain> self(this);
     const QString source = Text1()->sourceText();
     QStringList entries;
+    m_previousPage = Program::PageURL;
     if (!Program::PageURL.isEmpty())
         entries << Program::PageURL;
     EventPump pump;
@@ -197,7 +201,11 @@ void TarvellMain::goTo() {
     const QString entry = trimSpaces(Combo1()->currentText());
     if (entry.isEmpty())
         return;
-    urlbox()->setText(resolveLink(entry, Program::BaseURL));
+    // The previous page is an address as the user typed it, not a link of this page: typed
+    // without a scheme ("host:port/page") it would otherwise be put behind this page's folder.
+    const bool previousPage = Combo1()->currentIndex() == 0 && !m_previousPage.isEmpty() &&
+                              entry == trimSpaces(m_previousPage);
+    urlbox()->setText(previousPage ? entry : resolveLink(entry, Program::BaseURL));
     getHtmlSource();
 }
 

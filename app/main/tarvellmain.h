@@ -67,4 +67,5 @@ private:
 
     Form m_form;
     QPointer<FindFiles> m_fileFinder;
+    QString m_previousPage; // the first entry of the link list, when it is the page before
 };

@@ -389,6 +389,7 @@ void Inet::conclude(std::optional<TransferFailure> failure) {
     result.failure = std::move(failure);
     result.contentType = transfer->contentType;
     result.received = transfer->received;
+    result.url = transfer->url;
     emit finished(result);
 }
 
@@ -401,17 +402,17 @@ void Inet::cancel() {
         m_ended->cancelled = true;
 }
 
-QString Inet::fetchText(const QString& address) {
+QString Inet::fetchText(const QString& address, QUrl* finalUrl) {
     QByteArray contentType;
-    const QByteArray body = fetch(address, &contentType);
+    const QByteArray body = fetch(address, &contentType, finalUrl);
     return decodeDocument(body, contentType);
 }
 
 QByteArray Inet::fetchBytes(const QString& address) {
-    return fetch(address, nullptr);
+    return fetch(address, nullptr, nullptr);
 }
 
-QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
+QByteArray Inet::fetch(const QString& address, QByteArray* contentType, QUrl* finalUrl) {
     // The callers' own state flags rule this out; refusing keeps the running transfer intact.
     // A fetch whose transfer has ended (say, cancelled) but whose caller has not resumed yet
     // does not count: a click that starts the next fetch in that moment must not fail.
@@ -465,5 +466,7 @@ QByteArray Inet::fetch(const QString& address, QByteArray* contentType) {
         throw *waiting.result->failure;
     if (contentType)
         *contentType = waiting.result->contentType;
+    if (finalUrl)
+        *finalUrl = waiting.result->url;
     return std::move(waiting.document);
 }

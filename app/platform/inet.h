@@ -54,7 +54,9 @@ public:
     // runs. The text is decoded by the charset of the Content-Type header, else the
     // byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and when nothing
     // was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
-    QString fetchText(const QString& address);
+    // finalUrl, when given, receives the address the document finally came from (after
+    // redirects), which is what the page's own links are relative to.
+    QString fetchText(const QString& address, QUrl* finalUrl = nullptr);
     // The body exactly as sent, once the chunked transfer coding and a gzip or deflate content
     // coding are undone.
     QByteArray fetchBytes(const QString& address);
@@ -90,7 +92,7 @@ private:
     struct Transfer;
     struct Waiting;
 
-    QByteArray fetch(const QString& address, QByteArray* contentType);
+    QByteArray fetch(const QString& address, QByteArray* contentType, QUrl* finalUrl);
     [[nodiscard]] int effectiveStallTimeout() const;
     void request(const QUrl& address);
     bool takeHeaders();
