@@ -162,6 +162,7 @@ void TestInet::cleanup() {
 void TestInet::deliversTheDocumentUnchanged_data() {
     QTest::addColumn<Response>("response");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qint64>("maxSize"); // 0: the default
 
     QByteArray everyByte;
     for (int i = 0; i < 256; ++i)
@@ -169,24 +170,34 @@ void TestInet::deliversTheDocumentUnchanged_data() {
     const QByteArray text = QByteArray("<html>").repeated(5000);
 
     QTest::newRow("plain document")
-        << document("<html>hello</html>") << QByteArray("<html>hello</html>");
-    QTest::newRow("empty document") << document({}) << QByteArray();
-    QTest::newRow("every byte value, NUL included") << document(everyByte) << everyByte;
+        << document("<html>hello</html>") << QByteArray("<html>hello</html>") << qint64(0);
+    QTest::newRow("empty document") << document({}) << QByteArray() << qint64(0);
+    QTest::newRow("every byte value, NUL included")
+        << document(everyByte) << everyByte << qint64(0);
     QTest::newRow("CR, LF and CR CR LF untouched")
-        << document("a\rb\nc\r\r\nd") << QByteArray("a\rb\nc\r\r\nd");
+        << document("a\rb\nc\r\r\nd") << QByteArray("a\rb\nc\r\r\nd") << qint64(0);
     QTest::newRow("gzip-coded body is unpacked")
-        << document(gzipped(text), {{"Content-Encoding", "gzip"}}) << text;
+        << document(gzipped(text), {{"Content-Encoding", "gzip"}}) << text << qint64(0);
     QTest::newRow("deflate-coded body is unpacked")
-        << document(deflated(text), {{"Content-Encoding", "deflate"}}) << text;
+        << document(deflated(text), {{"Content-Encoding", "deflate"}}) << text << qint64(0);
     QTest::newRow("chunked body without a length")
-        << document(chunked(text), {{"Transfer-Encoding", "chunked"}}) << text;
-    QTest::newRow("body of 1 MB") << document(patterned(1 << 20)) << patterned(1 << 20);
+        << document(chunked(text), {{"Transfer-Encoding", "chunked"}}) << text << qint64(0);
+    QTest::newRow("body of 1 MB") << document(patterned(1 << 20)) << patterned(1 << 20)
+                                  << qint64(0);
+    QTest::newRow("document of exactly the size limit, announced")
+        << document(QByteArray(1000, 'x')) << QByteArray(1000, 'x') << qint64(1000);
+    QTest::newRow("document of exactly the size limit, not announced")
+        << document(chunked(QByteArray(1000, 'x')), {{"Transfer-Encoding", "chunked"}})
+        << QByteArray(1000, 'x') << qint64(1000);
 }
 
 void TestInet::deliversTheDocumentUnchanged() {
     QFETCH(Response, response);
     QFETCH(QByteArray, expected);
+    QFETCH(qint64, maxSize);
     m_server->setResponse("/doc", response);
+    if (maxSize > 0)
+        Inet::setMaxDocumentSize(maxSize);
 
     Inet inet;
     inet.prepare(0);
@@ -453,6 +464,13 @@ void TestInet::reportsFailures_data() {
     QTest::newRow("document larger than the limit, not announced")
         << document(chunked(QByteArray(2000, 'x')), {{"Transfer-Encoding", "chunked"}}) << none
         << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+    QTest::newRow("document one byte over the limit, not announced")
+        << document(chunked(QByteArray(1001, 'x')), {{"Transfer-Encoding", "chunked"}}) << none
+        << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+    Response endlessErrorPage = status404;
+    endlessErrorPage.stall = true;
+    QTest::newRow("error status fails at its headers, whatever its body does")
+        << endlessErrorPage << none << doc << qint64(0) << brief << Kind::HttpStatus << "404";
     QTest::newRow("document larger than the limit once unpacked")
         << document(gzipped(QByteArray(100000, '0')), {{"Content-Encoding", "gzip"}}) << none << doc
         << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
@@ -510,6 +528,8 @@ void TestInet::secureTransfers_data() {
         << true << "https://127.0.0.1:%1/hop" << true << Kind{} << QString() << 0;
     QTest::newRow("https redirecting to http is refused")
         << true << "https://127.0.0.1:%1/down" << false << Kind::Redirect << "unencrypted" << 0;
+    QTest::newRow("http up to https, then down to http, is refused at the second hop")
+        << true << "http://127.0.0.1:%2/updown" << false << Kind::Redirect << "unencrypted" << 0;
     QTest::newRow("untrusted certificate is refused")
         << false << "https://127.0.0.1:%1/doc" << false << Kind::Network << "secure connection"
         << 0;
@@ -538,6 +558,7 @@ void TestInet::secureTransfers() {
     secure.setRedirect("/hop", secure.url("/doc"));
     secure.setRedirect("/down", plain.url("/doc"));
     plain.setRedirect("/up", secure.url("/doc"));
+    plain.setRedirect("/updown", secure.url("/down"));
 
     Inet inet;
     inet.setStallTimeout(patientStallTimeout);
