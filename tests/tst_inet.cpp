@@ -464,6 +464,10 @@ void TestInet::reportsFailures_data() {
     QTest::newRow("document larger than the limit, not announced")
         << document(chunked(QByteArray(2000, 'x')), {{"Transfer-Encoding", "chunked"}}) << none
         << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
+    Response endless = document(QByteArray(64 * 1024, 'e'));
+    endless.endless = true;
+    QTest::newRow("endless body fails once past the limit")
+        << endless << none << doc << qint64(4 << 20) << patient << Kind::TooLarge << "bytes";
     QTest::newRow("document one byte over the limit, not announced")
         << document(chunked(QByteArray(1001, 'x')), {{"Transfer-Encoding", "chunked"}}) << none
         << doc << qint64(1000) << patient << Kind::TooLarge << "1000 bytes";
@@ -502,6 +506,8 @@ void TestInet::reportsFailures() {
     QVERIFY2(failure->message().contains(mentions), qPrintable(failure->message()));
     QCOMPARE(failure->kind(), kind);
     QVERIFY(!inet.isFetching());
+    // Nothing more is read: the connection is closed, not left to stream on.
+    QTRY_COMPARE(m_server->openConnections(), 0);
 
     // A failure leaves nothing behind that could spoil the next fetch.
     Inet::setMaxDocumentSize(Inet::defaultMaxDocumentSize);
