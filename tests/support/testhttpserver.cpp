@@ -138,6 +138,13 @@ int TestHttpServer::requestCount(const QString& path) const {
     return m_requestCounts.value(path, 0);
 }
 
+int TestHttpServer::requestTotal() const {
+    int total = 0;
+    for (const int count : m_requestCounts)
+        total += count;
+    return total;
+}
+
 int TestHttpServer::openConnections() const {
     return int(m_connections.size());
 }

@@ -50,6 +50,7 @@ public:
     void setResponse(const QString& path, const Response& response);
     void setRedirect(const QString& path, const QString& location, int status = 302);
     [[nodiscard]] int requestCount(const QString& path) const;
+    [[nodiscard]] int requestTotal() const; // requests for every path
     [[nodiscard]] int openConnections() const;
     [[nodiscard]] QByteArray
     lastRequestHeaders() const; // request line and headers of the latest request
