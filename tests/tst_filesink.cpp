@@ -50,7 +50,7 @@ QStringList entriesOf(const QString& folder) {
 TransferResult download(Inet& inet, const QString& address, std::unique_ptr<TransferSink> sink) {
     QSignalSpy finished(&inet, &Inet::finished);
     if (!inet.start(address, std::move(sink)) || (finished.isEmpty() && !finished.wait(30000)))
-        return {TransferFailure(Kind::Abandoned, QStringLiteral("never finished")), {}, 0};
+        return {TransferFailure(Kind::Abandoned, QStringLiteral("never finished")), {}, 0, {}};
     return finished.first().first().value<TransferResult>();
 }
 

@@ -2,30 +2,42 @@
 
 #include <new>
 
-QString& FixCode(QString& text) {
+namespace {
+
+// Enough text to take about a millisecond.
+constexpr qsizetype kSliceLength = qsizetype(1) << 20;
+
+} // namespace
+
+QString& FixCode(QString& text, const std::function<void()>& letEventsRun) {
     const qsizetype lineFeeds = text.count(QLatin1Char('\n'));
-    if (lineFeeds == 0) {
+    if (lineFeeds == 0)
         return text;
-    }
-    // The new text is built aside and swapped in at the end, so that running out of memory on a
-    // huge page leaves the caller's text as it was instead of half converted.
+    const qsizetype oldSize = text.size();
     try {
-        QString converted;
-        converted.reserve(text.size() + lineFeeds);
-        const QChar* const begin = text.constData();
-        const QChar* const end = begin + text.size();
-        const QChar* runStart = begin;
-        for (const QChar* it = begin; it != end; ++it) {
-            if (*it == QLatin1Char('\n')) {
-                converted.append(runStart, it - runStart);
-                converted.append(QLatin1String("\r\n"));
-                runStart = it + 1;
-            }
-        }
-        converted.append(runStart, end - runStart);
-        text.swap(converted);
+        // A string held once grows where it lies (a large block is remapped, not copied).
+        text.resize(oldSize + lineFeeds);
     } catch (const std::bad_alloc&) {
         // A conversion that cannot be completed is skipped: the page is shown unconverted.
+        return text;
+    }
+    // From the end backwards, every character moves right by the line feeds before it, and each
+    // line feed takes its carriage return along; what is read has not been overwritten yet.
+    QChar* const data = text.data();
+    qsizetype from = oldSize;
+    qsizetype to = oldSize + lineFeeds;
+    qsizetype nextTurn = from - kSliceLength;
+    // Once every line feed has moved, the rest already stands where it belongs.
+    while (to != from) {
+        const QChar c = data[--from];
+        data[--to] = c;
+        if (c == QLatin1Char('\n'))
+            data[--to] = QLatin1Char('\r');
+        if (from < nextTurn) {
+            nextTurn = from - kSliceLength;
+            if (letEventsRun)
+                letEventsRun();
+        }
     }
     return text;
 }

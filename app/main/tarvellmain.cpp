@@ -142,11 +142,19 @@ void TarvellMain::getHtmlSource() {
         Text1()->setSourceText(QStringLiteral("Please wait..."));
         Inet1()->prepare(0);
         QUrl fetched;
-        QString document = Inet1()->fetchText(urlbox()->text(), &fetched);
+        // A big page is decoded, converted and shown a few megabytes at a time: the window keeps
+        // answering, and the page is never held more often than each step needs.
+        EventPump pump;
+        QString document = Inet1()->fetchText(urlbox()->text(), &fetched, std::ref(pump));
         if (!self)
             return;
-        FixCode(document);
-        Text1()->setSourceText(document);
+        FixCode(document, std::ref(pump));
+        if (!self)
+            return;
+        Text1()->setSourceText(document, std::ref(pump));
+        if (!self)
+            return;
+        document.clear();
         // The page's links are relative to where it finally came from, after any redirect; the
         // address box and the previous-page entry keep what the user typed.
         const std::optional<QString> folder = folderAddress(fetched.toString());
@@ -173,12 +181,14 @@ void TarvellMain::getHtmlSource() {
 
 void TarvellMain::LookForFiles() {
     QPointer<TarvellMain> self(this);
-    const QString source = Text1()->sourceText();
+    EventPump pump;
+    const QString source = Text1()->sourceText(std::ref(pump));
+    if (!self)
+        return;
     QStringList entries;
     m_previousPage = Program::PageURL;
     if (!Program::PageURL.isEmpty())
         entries << Program::PageURL;
-    EventPump pump;
     entries += scanPageLinks(source, std::ref(pump));
     if (!self)
         return;

@@ -402,10 +402,11 @@ void Inet::cancel() {
         m_ended->cancelled = true;
 }
 
-QString Inet::fetchText(const QString& address, QUrl* finalUrl) {
+QString Inet::fetchText(const QString& address, QUrl* finalUrl,
+                        const std::function<void()>& letEventsRun) {
     QByteArray contentType;
     const QByteArray body = fetch(address, &contentType, finalUrl);
-    return decodeDocument(body, contentType);
+    return decodeDocument(body, contentType, letEventsRun);
 }
 
 QByteArray Inet::fetchBytes(const QString& address) {

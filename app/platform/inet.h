@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -55,8 +56,10 @@ public:
     // byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and when nothing
     // was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
     // finalUrl, when given, receives the address the document finally came from (after
-    // redirects), which is what the page's own links are relative to.
-    QString fetchText(const QString& address, QUrl* finalUrl = nullptr);
+    // redirects), which is what the page's own links are relative to. A big document is decoded
+    // a few megabytes at a time, with letEventsRun given a turn in between.
+    QString fetchText(const QString& address, QUrl* finalUrl = nullptr,
+                      const std::function<void()>& letEventsRun = {});
     // The body exactly as sent, once the chunked transfer coding and a gzip or deflate content
     // coding are undone.
     QByteArray fetchBytes(const QString& address);

@@ -2,7 +2,26 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QPointer>
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+
+// The editor's interface for filling a new document without a view; its functions are reached
+// through the object the editor hands out, in this order. Declared outside any unnamed
+// namespace: a compiler that sees a class no other file can derive from may take its pure
+// functions for the ones that run.
+class SourceBoxLoader {
+public:
+    virtual int Release() = 0;
+    virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
+    virtual void* ConvertToDocument() = 0;
+
+protected:
+    ~SourceBoxLoader() = default;
+};
 
 namespace {
 
@@ -24,6 +43,22 @@ int utf8Width(const QString& text, qsizetype i) {
     return 3;
 }
 
+// Big texts go in and out in slices of about this many characters or bytes.
+constexpr long kSliceBytes = long(4) << 20;
+
+// Where a slice of the editor's UTF-8 may end: before the lead byte of a sequence it would cut.
+long utf8SliceEnd(QByteArrayView bytes, long start) {
+    long end = std::min<long>(bytes.size(), start + kSliceBytes);
+    if (end == bytes.size())
+        return end;
+    for (long back = 0; back < 4 && end - back - 1 > start; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[end - back - 1]);
+        if ((byte & 0xC0) != 0x80)
+            return byte >= 0xC0 ? end - back - 1 : end;
+    }
+    return end;
+}
+
 } // namespace
 
 SourceBox::SourceBox(QWidget* parent)
@@ -42,35 +77,105 @@ SourceBox::SourceBox(QWidget* parent)
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     setSelectionBackgroundColor(palette().color(QPalette::Active, QPalette::Highlight));
     setSelectionForegroundColor(palette().color(QPalette::Active, QPalette::HighlightedText));
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int type, int, const char*, int, int, int, int, int, int, int) {
+                onModified(type);
+            });
 }
 
-QString SourceBox::sourceText() const {
-    const long length = SendScintilla(SCI_GETLENGTH);
-    if (length <= 0)
-        return {};
-    const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
     // QString::fromUtf8 drops a leading U+FEFF, which a page or a stripped text may well begin
     // with; every position read back would then be one character off the editor's bytes.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                       QStringConverter::Flag::ConvertInitialBom);
-    return decoder(QByteArrayView(bytes, length));
+    const auto flags =
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    for (int attempt = 0;; ++attempt) {
+        const long length = SendScintilla(SCI_GETLENGTH);
+        if (length <= 0)
+            return {};
+        const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+        // After a few texts that changed under the reading, the last one is read in one go.
+        if (!letEventsRun || length <= kSliceBytes || attempt == 3) {
+            QStringDecoder decoder(QStringConverter::Utf8, flags);
+            return decoder(QByteArrayView(bytes, length));
+        }
+        const QPointer<const SourceBox> self(this);
+        const quint64 changes = m_changes;
+        const quint64 settings = m_settings;
+        QString text;
+        text.reserve(length);
+        for (long start = 0; start < length;) {
+            const long end = utf8SliceEnd(QByteArrayView(bytes, length), start);
+            QStringDecoder decoder(QStringConverter::Utf8,
+                                   start == 0 ? flags : QStringConverter::Flag::Stateless);
+            text += decoder(QByteArrayView(bytes + start, end - start));
+            start = end;
+            letEventsRun();
+            // Gone with its window, or edited meanwhile: the bytes may be somewhere else now.
+            if (!self)
+                return {};
+            if (m_changes != changes || m_settings != settings)
+                break;
+        }
+        if (m_changes == changes && m_settings == settings)
+            return text;
+    }
 }
 
-void SourceBox::setSourceText(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    // A new page is not an edit the user could want to undo, and collecting it would double
-    // the memory a big page takes.
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+void SourceBox::setSourceText(const QString& text, const std::function<void()>& letEventsRun) {
+    const quint64 setting = ++m_settings;
+    // The text goes into a new document of its own, slice by slice, and that document takes
+    // the old one's place when it is complete. Appended to the shown document instead, every
+    // slice would cost the editor a pass over all the text before it. A document keeps no styles
+    // while nothing colours the text: they would cost a byte per byte of the page.
+    auto* loader = reinterpret_cast<SourceBoxLoader*>(SendScintilla(
+        SCI_CREATELOADER, static_cast<unsigned long>(text.size()), SC_DOCUMENTOPTION_STYLES_NONE));
+    if (!loader)
+        throw std::bad_alloc();
+    const QPointer<SourceBox> self(this);
+    const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = std::min(text.size(), start + std::max<qsizetype>(slice, 1));
+        // Both halves of a surrogate pair go in together.
+        if (end < text.size() && text.at(end - 1).isHighSurrogate() && end - 1 > start)
+            --end;
+        const QByteArray bytes = QStringView(text).sliced(start, end - start).toUtf8();
+        if (loader->AddData(bytes.constData(), bytes.size()) != SC_STATUS_OK) {
+            loader->Release();
+            throw std::bad_alloc();
+        }
+        start = end;
+        if (start < text.size() && letEventsRun) {
+            letEventsRun();
+            // Gone, or given another text meanwhile: that one stands.
+            if (!self || m_settings != setting) {
+                loader->Release();
+                return;
+            }
+        }
+    }
+    void* document = loader->ConvertToDocument();
+    // The editor keeps its first document alive for as long as it lives; emptied, it costs
+    // nothing.
     SendScintilla(SCI_CLEARALL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    // A document filled without a view keeps every slice for undoing, a second copy of the page.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    // Line ends and the character set belong to the document, not to the view.
+    setEolMode(QsciScintilla::EolWindows);
+    setUtf8(true);
+    ++m_changes;
     // Caret and view to the top without asking the editor to scroll the caret into view:
     // that lays out the whole first line, which on a page that is one long line costs more
     // than everything else here.
     SendScintilla(SCI_SETEMPTYSELECTION, 0UL);
     SendScintilla(SCI_SETFIRSTVISIBLELINE, 0UL);
     SendScintilla(SCI_SETXOFFSET, 0UL);
+}
+
+void SourceBox::onModified(int type) {
+    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))
+        ++m_changes;
 }
 
 void SourceBox::changeEvent(QEvent* event) {

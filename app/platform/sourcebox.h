@@ -6,13 +6,19 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <functional>
+
 class SourceBox : public QsciScintilla {
     Q_OBJECT
 public:
     explicit SourceBox(QWidget* parent = nullptr);
 
-    QString sourceText() const;
-    void setSourceText(const QString& text);
+    // A big text goes in and comes out a few megabytes at a time, and letEventsRun gets a turn
+    // in between, so that the window keeps answering. Text set by anyone while a big text goes
+    // in wins: the rest of the big one is not added. A text read while events run is read
+    // again from the start if it changes meanwhile.
+    QString sourceText(const std::function<void()>& letEventsRun = {}) const;
+    void setSourceText(const QString& text, const std::function<void()>& letEventsRun = {});
     qsizetype textLength() const;
 
     struct Selection {
@@ -33,5 +39,9 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    void onModified(int type);
+
     bool m_applyingFont = false;
+    quint64 m_settings = 0; // counts setSourceText calls
+    quint64 m_changes = 0;  // counts changes of the editor's text
 };

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -106,10 +107,57 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+
+// Where a slice of UTF-8 may end: before the lead byte of a sequence the slice would cut.
+qsizetype utf8Cut(QByteArrayView bytes, qsizetype end) {
+    for (qsizetype back = 0; back < 4 && end - back > 0; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[end - back - 1]);
+        if ((byte & 0xC0) != 0x80)
+            return byte >= 0xC0 ? end - back - 1 : end;
+    }
+    return end;
+}
+
+// Where a slice of UTF-16 may end: on a whole unit, and not between the two of a pair.
+qsizetype utf16Cut(QByteArrayView bytes, qsizetype end, bool bigEndian) {
+    end &= ~qsizetype(1);
+    if (end < 2)
+        return end;
+    const auto high = static_cast<unsigned char>(bytes[end - (bigEndian ? 2 : 1)]);
+    return (high & 0xFC) == 0xD8 ? end - 2 : end;
+}
+
+// Decodes slice by slice, each on its own (so a sequence cut off at the very end still gives a
+// replacement character instead of being held back), giving letEventsRun a turn in between.
+QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
+                     const std::function<void()>& letEventsRun, bool* error = nullptr) {
+    QString text;
+    text.reserve(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = std::min(bytes.size(), start + kSliceBytes);
+        if (end < bytes.size()) {
+            const qsizetype cut = encoding == QStringConverter::Utf8
+                                      ? utf8Cut(bytes, end)
+                                      : utf16Cut(bytes, end, encoding == QStringConverter::Utf16BE);
+            if (cut > start)
+                end = cut;
+        }
+        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+        text += decoder(bytes.sliced(start, end - start));
+        if (error && decoder.hasError())
+            *error = true;
+        start = end;
+        if (start < bytes.size() && letEventsRun)
+            letEventsRun();
+    }
+    return text;
+}
+
 // Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
 // built with ICU, and the fallback must give the same characters on every platform. The five
 // undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
-QString decodeWindows1252(QByteArrayView bytes) {
+QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& letEventsRun = {}) {
     static constexpr char16_t high[32] = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -119,6 +167,8 @@ QString decodeWindows1252(QByteArrayView bytes) {
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+        if (letEventsRun && (i + 1) % kSliceBytes == 0)
+            letEventsRun();
     }
     return text;
 }
@@ -132,13 +182,6 @@ QString decodeUserDefined(QByteArrayView bytes) {
         out[i] = byte < 0x80 ? QChar(byte) : QChar(char16_t(0xF780 + byte - 0x80));
     }
     return text;
-}
-
-QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
-    // Stateless: a sequence cut off at the end is decoded (as a replacement character) instead
-    // of being held back for input that never comes.
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    return decoder(bytes);
 }
 
 // The platform's converter under the names it may know the encoding by, the web's own variant
@@ -164,18 +207,19 @@ std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView b
 }
 
 // Nothing when the label names no encoding, or one this platform cannot decode.
-std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes) {
+std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes,
+                                const std::function<void()>& letEventsRun) {
     const QByteArray encoding = encodingForLabel(label);
     if (encoding.isEmpty())
         return std::nullopt;
     if (encoding == "windows-1252")
-        return decodeWindows1252(bytes);
+        return decodeWindows1252(bytes, letEventsRun);
     if (encoding == "UTF-8")
-        return decodeWith(QStringConverter::Utf8, bytes);
+        return decodeSliced(bytes, QStringConverter::Utf8, letEventsRun);
     if (encoding == "UTF-16LE")
-        return decodeWith(QStringConverter::Utf16LE, bytes);
+        return decodeSliced(bytes, QStringConverter::Utf16LE, letEventsRun);
     if (encoding == "UTF-16BE")
-        return decodeWith(QStringConverter::Utf16BE, bytes);
+        return decodeSliced(bytes, QStringConverter::Utf16BE, letEventsRun);
     if (encoding == "x-user-defined")
         return decodeUserDefined(bytes);
     // Encodings that were used to smuggle scripts past filters read as one replacement
@@ -246,17 +290,18 @@ QByteArray encodingForLabel(QByteArrayView label) {
     return labelTable().value(label.sliced(begin, end - begin).toByteArray().toLower());
 }
 
-QString decodeDocument(QByteArrayView body, const QByteArray& contentType) {
-    // A byte-order mark outranks every declaration; the decoders skip the mark itself.
+QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
+                       const std::function<void()>& letEventsRun) {
+    // A byte-order mark outranks every declaration; it is not part of the text.
     if (body.startsWith("\xEF\xBB\xBF"))
-        return decodeWith(QStringConverter::Utf8, body);
+        return decodeSliced(body.sliced(3), QStringConverter::Utf8, letEventsRun);
     if (body.startsWith("\xFF\xFE"))
-        return decodeWith(QStringConverter::Utf16LE, body);
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16LE, letEventsRun);
     if (body.startsWith("\xFE\xFF"))
-        return decodeWith(QStringConverter::Utf16BE, body);
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16BE, letEventsRun);
 
     if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(label, body))
+        if (std::optional<QString> text = decodeAs(label, body, letEventsRun))
             return *text;
     }
 
@@ -268,13 +313,14 @@ QString decodeDocument(QByteArrayView body, const QByteArray& contentType) {
             label = "utf-8";
         else if (encoding == "x-user-defined")
             label = "windows-1252";
-        if (std::optional<QString> text = decodeAs(label, body))
+        if (std::optional<QString> text = decodeAs(label, body, letEventsRun))
             return *text;
     }
 
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(body);
-    if (!utf8.hasError())
+    bool notUtf8 = false;
+    QString text = decodeSliced(body, QStringConverter::Utf8, letEventsRun, &notUtf8);
+    if (!notUtf8)
         return text;
-    return decodeWindows1252(body);
+    text.clear(); // not held twice
+    return decodeWindows1252(body, letEventsRun);
 }

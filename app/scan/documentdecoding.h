@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 // The encoding a charset label names by the web's encoding label rules (the WHATWG Encoding
 // Standard's label table): white space around the label and letter case do not count, and
 // "latin1" or "us-ascii" mean windows-1252. Empty for a label outside the table, such as
@@ -15,5 +17,7 @@ QByteArray encodingForLabel(QByteArrayView label);
 // in the first 4 KB, else UTF-8; when nothing was declared and the bytes are not UTF-8,
 // Windows-1252. A <meta> naming UTF-16 or UTF-32 means UTF-8: a tag readable as ASCII cannot
 // sit in such a document. NUL bytes are kept, and no input byte becomes more than one character
-// (a four-byte sequence becomes two, a surrogate pair).
-QString decodeDocument(QByteArrayView body, const QByteArray& contentType);
+// (a four-byte sequence becomes two, a surrogate pair). A big document is decoded a few
+// megabytes at a time, and letEventsRun gets a turn between them.
+QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
+                       const std::function<void()>& letEventsRun = {});

@@ -4,6 +4,7 @@
 #include "scan/pacedsearch.h"
 #include "scan/trimspaces.h"
 
+#include <QSet>
 #include <QVector>
 
 #include <algorithm>
@@ -79,8 +80,9 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
     QStringList links;
-    const auto take = [&text, &links](const QString& extension, qsizetype dotIndex,
-                                      QStringView candidate) {
+    QSet<QString> listed;
+    const auto take = [&text, &links, &listed](const QString& extension, qsizetype dotIndex,
+                                               QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || trimmed == QLatin1String(".")) {
             return;
@@ -94,7 +96,11 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
             text[afterExtension].toLower() == QLatin1Char('l')) {
             return;
         }
-        links.append(trimSpaces(reference) + extension.mid(1));
+        QString link = trimSpaces(reference) + extension.mid(1);
+        if (!listed.contains(link)) {
+            listed.insert(link);
+            links.append(std::move(link));
+        }
     };
     walkReferences(text, pageLinkExtensions(), take, letEventsRun);
     return links;
@@ -105,12 +111,17 @@ QStringList scanFileReferences(const QString& source, const QString& baseUrl,
     // One folder for the whole list, even if events change the caller's one during the scan.
     const QString folder = baseUrl;
     QStringList addresses;
-    const auto take = [&folder, &addresses](const QString& extension, qsizetype,
-                                            QStringView candidate) {
+    QSet<QString> listed;
+    const auto take = [&folder, &addresses, &listed](const QString& extension, qsizetype,
+                                                     QStringView candidate) {
         // The prefix and address tests look at the candidate before its spaces are removed.
         const QString reference = withoutLinkPrefix(candidate.toString());
         const QString entry = trimSpaces(reference) + extension.mid(1);
-        addresses.append(isAbsoluteAddress(reference) ? entry : folder + entry);
+        QString address = isAbsoluteAddress(reference) ? entry : folder + entry;
+        if (!listed.contains(address)) {
+            listed.insert(address);
+            addresses.append(std::move(address));
+        }
     };
     walkReferences(source, fileExtensions(), take, letEventsRun);
     return addresses;

@@ -24,11 +24,12 @@ void walkReferences(const QString& source, const QStringList& extensions,
                     const ReferenceVisitor& take, const std::function<void()>& letEventsRun = {});
 
 // Page links for the main window's link list: the accepted references of the seven page
-// extensions, extension after extension, each in text order. Repeats are kept and the previous
-// page is not included: the window puts that in front and then removes the repeats.
+// extensions, extension after extension, each in text order, each once, at the place of its
+// first copy (a page of a million links to a few pages holds a few entries, not a million). The
+// previous page is not included: the window puts that in front and removes repeats again.
 QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun = {});
 
 // File references for the file finder: addresses, each reference put behind baseUrl unless it
-// is an address already. Repeats are kept; the window removes them after its load.
+// is an address already, each address once, at the place of its first copy.
 QStringList scanFileReferences(const QString& source, const QString& baseUrl,
                                const std::function<void()>& letEventsRun = {});
