@@ -1,5 +1,6 @@
 #include "fixcode.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -10,7 +11,14 @@ constexpr qsizetype kSliceLength = qsizetype(1) << 20;
 } // namespace
 
 QString& FixCode(QString& text, const std::function<void()>& letEventsRun) {
-    const qsizetype lineFeeds = text.count(QLatin1Char('\n'));
+    qsizetype lineFeeds = 0;
+    for (qsizetype start = 0; start < text.size(); start += kSliceLength) {
+        lineFeeds += QStringView(text)
+                         .sliced(start, std::min(kSliceLength, text.size() - start))
+                         .count(QLatin1Char('\n'));
+        if (letEventsRun && start + kSliceLength < text.size())
+            letEventsRun();
+    }
     if (lineFeeds == 0)
         return text;
     const qsizetype oldSize = text.size();

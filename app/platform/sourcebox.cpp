@@ -127,11 +127,23 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // the old one's place when it is complete. Appended to the shown document instead, every
     // slice would cost the editor a pass over all the text before it. A document keeps no styles
     // while nothing colours the text: they would cost a byte per byte of the page.
-    auto* loader = reinterpret_cast<SourceBoxLoader*>(SendScintilla(
-        SCI_CREATELOADER, static_cast<unsigned long>(text.size()), SC_DOCUMENTOPTION_STYLES_NONE));
+    // Room for exactly the text and a little more: a document filled to the last byte would be
+    // moved whole the first time its text is read.
+    const QPointer<SourceBox> self(this);
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        bytes += utf8Width(text, i);
+        if (letEventsRun && (i + 1) % kSliceBytes == 0) {
+            letEventsRun();
+            if (!self || m_settings != setting)
+                return;
+        }
+    }
+    auto* loader = reinterpret_cast<SourceBoxLoader*>(
+        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes + kSliceBytes),
+                      SC_DOCUMENTOPTION_STYLES_NONE));
     if (!loader)
         throw std::bad_alloc();
-    const QPointer<SourceBox> self(this);
     const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
     for (qsizetype start = 0; start < text.size();) {
         qsizetype end = std::min(text.size(), start + std::max<qsizetype>(slice, 1));
