@@ -47,6 +47,8 @@ private Q_SLOTS:
     void openUrlHandsOverOnlyWebAddresses();
     void aboutTextCharacterForCharacter();
     void enterInTheSourceBoxEndsTheLineWithCrLf();
+    void bigTextsGoInAndOutInPieces_data();
+    void bigTextsGoInAndOutInPieces();
 
 private:
     void setSource(const QString& text);
@@ -297,6 +299,34 @@ void TestTextTools::enterInTheSourceBoxEndsTheLineWithCrLf() {
     m_main.window->Text1()->setSelection(1, 0);
     QTest::keyClick(m_main.window->Text1(), Qt::Key_Return);
     QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb"));
+}
+
+void TestTextTools::bigTextsGoInAndOutInPieces_data() {
+    QTest::addColumn<bool>("changedWhileReading"); // else: another text set while one goes in
+    QTest::newRow("a text set while a big one goes in wins") << false;
+    QTest::newRow("a text changed while it is read is read again") << true;
+}
+
+void TestTextTools::bigTextsGoInAndOutInPieces() {
+    QFETCH(bool, changedWhileReading);
+    SourceBox* box = m_main.window->Text1();
+    // Slices of 4 MB: with a two-byte character across each end.
+    QString big = QString(4 << 20, 'a') + QStringLiteral("\u00E9\U0001F600") + QString(9 << 20, 'b');
+    int turns = 0;
+    const auto interrupt = [&] {
+        if (++turns == 1)
+            box->setSourceText("small");
+    };
+    if (!changedWhileReading) {
+        box->setSourceText(big, interrupt);
+        QCOMPARE(box->sourceText(), QString("small"));
+        box->setSourceText(big, [&turns] { ++turns; });
+        QVERIFY(box->sourceText() == big); // not QCOMPARE: megabytes on failure
+    } else {
+        box->setSourceText(big);
+        QCOMPARE(box->sourceText(interrupt), QString("small"));
+    }
+    QVERIFY(turns >= 1);
 }
 
 QTEST_MAIN(TestTextTools)

@@ -64,8 +64,10 @@ void FindFiles::load() {
 
 void FindFiles::LookForFiles() {
     QPointer<FindFiles> self(this);
-    const QString source = m_readSource ? m_readSource() : QString();
     EventPump pump;
+    const QString source = m_readSource ? m_readSource(std::ref(pump)) : QString();
+    if (!self)
+        return;
     const QStringList found = scanFileReferences(source, Program::BaseURL, std::ref(pump));
     if (self)
         List1()->addEntries(found);

@@ -18,8 +18,9 @@ struct TransferResult;
 class FindFiles : public FadedWindow {
     Q_OBJECT
 public:
-    // Reads the main window's source text; the finder reads nothing else of that window.
-    using SourceReader = std::function<QString()>;
+    // Reads the main window's source text, letting events run while a big one is read; the
+    // finder reads nothing else of that window.
+    using SourceReader = std::function<QString(const std::function<void()>& letEventsRun)>;
 
     explicit FindFiles(SourceReader readSource, QWidget* parent = nullptr);
     ~FindFiles() override;

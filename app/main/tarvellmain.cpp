@@ -284,7 +284,11 @@ void TarvellMain::findFiles() {
     // open a second finder.
     if (m_fileFinder)
         return;
-    auto* finder = new FindFiles([this] { return Text1()->sourceText(); }, this);
+    auto* finder = new FindFiles(
+        [this](const std::function<void()>& letEventsRun) {
+            return Text1()->sourceText(letEventsRun);
+        },
+        this);
     m_fileFinder = finder;
     finder->setAttribute(Qt::WA_DeleteOnClose);
     finder->setWindowModality(Qt::ApplicationModal);
