@@ -9,18 +9,17 @@
 #include <cstddef>
 #include <new>
 
-// The editor's interface for filling a new document without a view; its functions are reached
-// through the object the editor hands out, in this order. Declared outside any unnamed
-// namespace: a compiler that sees a class no other file can derive from may take its pure
-// functions for the ones that run.
-class SourceBoxLoader {
+// The editor library's interface for filling a document without a view, declared as the
+// library declares it (same name, same functions in the same order), so that calls through it
+// reach the library's own functions and checkers see the type they expect.
+class ILoader {
 public:
     virtual int Release() = 0;
     virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
     virtual void* ConvertToDocument() = 0;
 
 protected:
-    ~SourceBoxLoader() = default;
+    ~ILoader() = default;
 };
 
 namespace {
@@ -139,7 +138,7 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
                 return;
         }
     }
-    auto* loader = reinterpret_cast<SourceBoxLoader*>(
+    auto* loader = reinterpret_cast<ILoader*>(
         SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes + kSliceBytes),
                       SC_DOCUMENTOPTION_STYLES_NONE));
     if (!loader)
