@@ -2,20 +2,40 @@
 // everything else happens in the handlers of its windows, and the run ends when the last
 // window closes.
 
+#include "main/startoptions.h"
 #include "main/tarvellmain.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QNetworkProxyFactory>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("Tarvell"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Help and the version are answered without a display, so they work anywhere.
+    if (StartOptions::asksForTextOnly(arguments)) {
+        const QCoreApplication text(argc, argv);
+        StartOptions::read(QCoreApplication::arguments());
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarvell"));
+    // Names the desktop entry, so the desktop shows the window with the program's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvell.Tarvell"));
+    const StartOptions options = StartOptions::read(QCoreApplication::arguments());
     // Fetch through the proxy the desktop is set up with, as a browser would.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     TarvellMain window;
+    if (!options.address.isEmpty())
+        window.urlbox()->setText(options.address);
     window.load();
     // Closed during its title animation: the run is already over.
     if (!window.isVisible())
         return 0;
+    if (!options.address.isEmpty())
+        QTimer::singleShot(0, &window, &TarvellMain::getHtmlSource);
     return QApplication::exec();
 }

@@ -23,20 +23,64 @@ private slots:
     void loadsTheRecordWithTheParentsFontAsDefault();
     void refusesWhatItCannotCreate_data();
     void refusesWhatItCannotCreate();
+    void readsTheUsersRegistryThenTheSystemOne_data();
+    void readsTheUsersRegistryThenTheSystemOne();
     void hostedButtonOnADestroyedControlDoesNothing();
     void hostedButtonClickRunsTheHandlerUnlessDisabled();
 
 private:
     QString registerBroken(const QString& name, const QString& libraryPath,
                            const QString& classId = QString());
+    void writeRegistry(const QString& path, const QString& kind, const QString& missingLibrary);
 
     QTemporaryDir m_files;
+    inproc::ClassRecord m_lumet;
+    int m_written = 0;
 };
+
+namespace {
+
+// Sets environment variables for one test row and puts them back however the row ends.
+class EnvironmentScope {
+public:
+    explicit EnvironmentScope(const QList<QPair<const char*, QString>>& values) {
+        for (const auto& [name, value] : values) {
+            m_saved.append({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, QFile::encodeName(value));
+        }
+    }
+    ~EnvironmentScope() {
+        for (const Saved& saved : m_saved) {
+            if (saved.wasSet)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    QList<Saved> m_saved;
+};
+
+} // namespace
 
 void TestControlHost::initTestCase() {
     QString error;
     QVERIFY2(registerControlLibraryForTests(&error), qPrintable(error));
     QVERIFY(m_files.isValid());
+    const std::optional<inproc::ClassRecord> lumet = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(lumet);
+    m_lumet = *lumet;
 }
 
 QString TestControlHost::registerBroken(const QString& name, const QString& libraryPath,
@@ -155,6 +199,115 @@ void TestControlHost::refusesWhatItCannotCreate() {
 
     // A failed attempt leaves the host able to create the real class afterwards.
     QVERIFY2(ControlHost::createControl("Lumet1.Lumet", &window, {}, &error), qPrintable(error));
+}
+
+void TestControlHost::writeRegistry(const QString& path, const QString& kind,
+                                    const QString& missingLibrary) {
+    if (kind.isEmpty())
+        return;
+    if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+        return;
+    }
+    inproc::ClassRecord record = m_lumet;
+    if (kind == "missing library")
+        record.libraryPath = missingLibrary;
+    else
+        record.libraryPath = controlLibraryPath();
+    // Written elsewhere and copied into place: this process's QSettings would otherwise keep
+    // what it wrote in memory, and the host must meet the file as the program would.
+    const QString written = m_files.filePath(QStringLiteral("written-%1.ini").arg(++m_written));
+    {
+        const EnvironmentScope target({{"INPROC_REGISTRY", written}});
+        QString error;
+        QVERIFY2(inproc::ClassRegistry::registerClass(record, &error), qPrintable(error));
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(QFile::copy(written, path));
+    if (kind == "damaged") {
+        // Everything above the broken line still names the working library: a registry that
+        // is damaged anywhere is not trusted anywhere.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\n[ProgID\nlumet1.lumet\\CLSID\n");
+    } else if (kind == "unreadable") {
+        QVERIFY(QFile::setPermissions(path, {}));
+    }
+}
+
+void TestControlHost::readsTheUsersRegistryThenTheSystemOne_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<bool>("creates");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("an installed library, for every user")
+        << QString() << "library" << true << QString() << QStringList();
+    QTest::newRow("the user's own registration")
+        << "library" << QString() << true << QString() << QStringList();
+    QTest::newRow("a damaged user registry over a working system one")
+        << "damaged"
+        << "library" << true << QString() << QStringList();
+    QTest::newRow("registered nowhere") << QString() << QString() << false << "is not registered"
+                                        << QStringList{"user registry", "system registry"};
+    QTest::newRow("a system registry that is a folder")
+        << QString() << "folder" << false << "could not be read" << QStringList{"system registry"};
+    QTest::newRow("a system registry nobody may read")
+        << QString() << "unreadable" << false << "could not be read"
+        << QStringList{"system registry"};
+    QTest::newRow("a damaged system registry")
+        << QString() << "damaged" << false << "is damaged" << QStringList{"system registry"};
+    QTest::newRow("a system registry naming a missing library")
+        << QString() << "missing library" << false << "does not exist"
+        << QStringList{"system registry", "missing library"};
+    QTest::newRow("a user registry naming a removed build, over a working system one")
+        << "missing library"
+        << "library" << false << "does not exist"
+        << QStringList{"user registry", "missing library"};
+}
+
+void TestControlHost::readsTheUsersRegistryThenTheSystemOne() {
+    QFETCH(QString, user);
+    QFETCH(QString, system);
+    QFETCH(bool, creates);
+    QFETCH(QString, says);
+    QFETCH(QStringList, names);
+
+    // Folders of this row alone: the registry files are read afresh, never from a cache.
+    QTemporaryDir folders;
+    QVERIFY(folders.isValid());
+    const QString userFolder = folders.filePath("home/.config");
+    const QString systemFolder = folders.filePath("etc/xdg");
+    const QHash<QString, QString> paths{
+        {"user registry", userFolder + "/inproc/classes.ini"},
+        {"system registry", systemFolder + "/inproc/classes.ini"},
+        {"missing library", folders.filePath("removed/bin/libLumet.so")},
+    };
+    writeRegistry(paths["user registry"], user, paths["missing library"]);
+    writeRegistry(paths["system registry"], system, paths["missing library"]);
+    if (QTest::currentTestFailed())
+        return;
+    QFile probe(paths["system registry"]);
+    if (system == "unreadable" && probe.open(QIODevice::ReadOnly))
+        QSKIP("this user reads every file whatever its permissions");
+    const EnvironmentScope scope({{"INPROC_REGISTRY", QString()},
+                                  {"XDG_CONFIG_HOME", userFolder},
+                                  {"XDG_CONFIG_DIRS", systemFolder}});
+
+    QWidget window;
+    QString error;
+    QWidget* control = ControlHost::createControl("Lumet1.Lumet", &window, {}, &error);
+    QCOMPARE(control != nullptr, creates);
+    if (creates) {
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        return;
+    }
+    QVERIFY2(error.contains("\"Lumet1.Lumet\""), qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    for (const QString& name : names)
+        QVERIFY2(error.contains('"' + QDir::toNativeSeparators(paths[name]) + '"'),
+                 qPrintable(name + " not named: " + error));
 }
 
 void TestControlHost::hostedButtonOnADestroyedControlDoesNothing() {

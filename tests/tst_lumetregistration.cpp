@@ -14,6 +14,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 class TestLumetRegistration : public QObject {
     Q_OBJECT
 
@@ -28,6 +32,7 @@ private slots:
     void mayUnloadOnlyWhenNoControlOrLockLives();
     void registrationThatCannotBeWrittenFails();
     void registrationToolRegistersAndUnregisters();
+    void registrationToolRegistersForEveryUser();
     void registrationToolFailsClearly_data();
     void registrationToolFailsClearly();
 
@@ -257,6 +262,56 @@ void TestLumetRegistration::registrationToolRegistersAndUnregisters() {
     QCOMPARE(path, QFileInfo(controlLibraryPath()).absoluteFilePath());
 }
 
+void TestLumetRegistration::registrationToolRegistersForEveryUser() {
+    QTemporaryDir folders;
+    QVERIFY(folders.isValid());
+    const QString system = folders.filePath("etc/xdg");
+    const QString later = folders.filePath("usr/share/config");
+    const QString home = folders.filePath("home/.config");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_DIRS", system + ':' + later);
+    environment.insert("XDG_CONFIG_HOME", home);
+    // The tool is told where every user reads, so the build's own registry must not win.
+    environment.insert("INPROC_REGISTRY", inproc::ClassRegistry::storePath());
+    const QStringList before = registryGroups();
+
+    const QString tool = QStringLiteral(TARVELL_BIN_DIR "/regcontrol");
+    QProcess process;
+    process.setProcessEnvironment(environment);
+#ifdef Q_OS_UNIX
+    // An administrator with a strict umask still writes a registry every user can read.
+    process.setChildProcessModifier([] { ::umask(077); });
+#endif
+    process.start(tool, {"--system", controlLibraryPath()});
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+
+    const QString registry = system + "/inproc/classes.ini";
+    QVERIFY2(QString::fromLocal8Bit(process.readAllStandardOutput())
+                 .contains(QDir::toNativeSeparators(registry)),
+             "the tool names the registry it wrote");
+    const auto record = inproc::ClassRegistry::find("Lumet1.Lumet");
+    QVERIFY(record);
+    {
+        const QSettings written(registry, QSettings::IniFormat);
+        QCOMPARE(written.value("ProgID/lumet1.lumet/CLSID").toString(), record->classId);
+        QCOMPARE(written.value("CLSID/" + record->classId + "/InprocServer").toString(),
+                 QFileInfo(controlLibraryPath()).absoluteFilePath());
+    }
+    QVERIFY(QFileInfo(registry).permissions().testFlag(QFile::ReadOther));
+    QVERIFY(QFileInfo(QFileInfo(registry).path()).permissions().testFlag(QFile::ExeOther));
+    QVERIFY(!QFileInfo::exists(later + "/inproc/classes.ini"));
+    QVERIFY(!QFileInfo::exists(home + "/inproc/classes.ini"));
+    QCOMPARE(registryGroups(), before);
+
+    process.start(tool, {"-u", "--system", controlLibraryPath()});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    const QSettings emptied(registry, QSettings::IniFormat);
+    QVERIFY2(emptied.allKeys().isEmpty(), qPrintable(emptied.allKeys().join(", ")));
+    QCOMPARE(registryGroups(), before);
+}
+
 void TestLumetRegistration::registrationToolFailsClearly_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
@@ -269,6 +324,8 @@ void TestLumetRegistration::registrationToolFailsClearly_data() {
     const QString missing = m_files.filePath("missing.so");
 
     QTest::newRow("no library named") << QStringList() << "usage: regcontrol";
+    QTest::newRow("no library named for every user")
+        << QStringList{"--system"} << "usage: regcontrol";
     QTest::newRow("a library that does not exist")
         << QStringList{missing} << QDir::toNativeSeparators(missing);
     QTest::newRow("a file that is not a library")

@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLibrary>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -20,6 +22,15 @@ QString statusText(inproc::Status status) {
 
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+QString registriesText(const QStringList& paths) {
+    QStringList quoted;
+    for (const QString& path : paths)
+        quoted << QLatin1Char('"') + native(path) + QLatin1Char('"');
+    return (paths.size() == 1 ? QStringLiteral("class registry ")
+                              : QStringLiteral("class registries ")) +
+           quoted.join(QStringLiteral(", "));
 }
 
 // Loaded control libraries by path. Never unloaded: controls and the class objects they came
@@ -57,22 +68,11 @@ inproc::GetClassObjectFn classObjectEntry(const QString& progId, const QString& 
     return entry;
 }
 
-} // namespace
-
-QWidget* ControlHost::createControl(const QString& progId, QWidget* parent,
-                                    const PropertyRecord& record, QString* error) {
-    QString ignored;
-    QString& message = error ? *error : ignored;
-    message.clear();
-
-    QString classId;
-    QString path;
-    if (!inproc::ClassRegistry::lookup(progId, &classId, &path)) {
-        message = QStringLiteral("The control class \"%1\" is not registered (class registry "
-                                 "\"%2\"). Register its library with regcontrol.")
-                      .arg(progId, native(inproc::ClassRegistry::storePath()));
-        return nullptr;
-    }
+// Creates the control the registry's record names; on failure says why, naming the class and
+// the library.
+QWidget* createRegistered(const QString& progId, const inproc::ClassRecord& registered,
+                          QWidget* parent, const PropertyRecord& record, QString& message) {
+    const QString& path = registered.libraryPath;
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         message = QStringLiteral("The control class \"%1\" cannot be created: its library "
                                  "\"%2\" does not exist.")
@@ -85,12 +85,12 @@ QWidget* ControlHost::createControl(const QString& progId, QWidget* parent,
         return nullptr;
 
     inproc::ClassObject* classObject = nullptr;
-    const QByteArray classIdText = classId.toLatin1();
+    const QByteArray classIdText = registered.classId.toLatin1();
     const inproc::Status got = getClassObject(classIdText.constData(), &classObject);
     if (!inproc::succeeded(got) || !classObject) {
         message = QStringLiteral("The control class \"%1\" cannot be created: the library "
                                  "\"%2\" refused the class %3 (status %4).")
-                      .arg(progId, native(path), classId, statusText(got));
+                      .arg(progId, native(path), registered.classId, statusText(got));
         return nullptr;
     }
 
@@ -115,5 +115,34 @@ QWidget* ControlHost::createControl(const QString& progId, QWidget* parent,
             return nullptr;
         }
     }
+    return control;
+}
+
+} // namespace
+
+QWidget* ControlHost::createControl(const QString& progId, QWidget* parent,
+                                    const PropertyRecord& record, QString* error) {
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message.clear();
+
+    QStringList unreadable;
+    const std::optional<inproc::ClassRecord> registered =
+        inproc::ClassRegistry::find(progId, &unreadable);
+    if (!registered) {
+        message = QStringLiteral("The control class \"%1\" is not registered (%2). Register its "
+                                 "library with regcontrol.")
+                      .arg(progId, registriesText(inproc::ClassRegistry::searchPaths()));
+        for (const QString& problem : unreadable)
+            message += QLatin1Char(' ') + problem;
+        return nullptr;
+    }
+
+    QWidget* control = createRegistered(progId, *registered, parent, record, message);
+    // Which registry sent the host to the library is where the user repairs it: their own
+    // registration of a build since removed outranks the installed one.
+    if (!control)
+        message += QStringLiteral(" It is registered in the class registry \"%1\".")
+                       .arg(native(registered->registryPath));
     return control;
 }

@@ -13,7 +13,8 @@ public:
     // Creates a control of the class registered under progId (e.g. "Lumet1.Lumet") as a
     // child of parent and loads record into it (ambient font = parent's font). On failure
     // (name not registered, library file missing, file not a control library, class object
-    // refused) returns nullptr and sets *error to a clear message naming the class and the file.
+    // refused, a registry that cannot be read) returns nullptr and sets *error to a clear
+    // message naming the class, the file and the class registry it came from.
     static QWidget* createControl(const QString& progId, QWidget* parent,
                                   const PropertyRecord& record, QString* error);
 };

@@ -11,6 +11,7 @@
 #include "platform/sourcebox.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QFile>
 #include <QGroupBox>
 #include <QJsonArray>
@@ -21,7 +22,7 @@
 
 #include <algorithm>
 
-// The layouts and icons are compiled into the static core library, whose resource
+// The layouts and icons are compiled into the static windows library, whose resource
 // initialisers the linker would otherwise drop.
 static void initFormResources() {
     Q_INIT_RESOURCE(forms);
@@ -129,10 +130,12 @@ Inet* Form::inet(const QString& name) const {
 void showLoadErrors(QWidget* window, const Form& form) {
     if (form.errors().isEmpty())
         return;
-    MessageBox::show(window,
-                     QStringLiteral("Some controls of this window could not be created:\r") +
-                         form.errors().join(QLatin1Char('\r')),
-                     MessageButtons::Ok, MessageIcon::Stop);
+    const QString text = QStringLiteral("Some controls of this window could not be created:\r") +
+                         form.errors().join(QLatin1Char('\r'));
+    // The box is gone once answered; the desktop's log of the program's output keeps it for
+    // whoever looks into a broken installation.
+    qWarning().noquote() << QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    MessageBox::show(window, text, MessageButtons::Ok, MessageIcon::Stop);
 }
 
 Form FormLoader::load(const QString& formName, QWidget* window) {

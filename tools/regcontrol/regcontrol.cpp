@@ -1,6 +1,7 @@
 // regcontrol: the platform's registration tool for in-process control libraries.
-//   regcontrol <library>      registers the library's classes for this user
-//   regcontrol -u <library>   removes them again
+//   regcontrol <library>               registers the library's classes for this user
+//   regcontrol --system <library>      registers them for every user of the machine
+//   regcontrol -u [--system] <library> removes them again
 // It loads the library and calls its own register or unregister entry point, so each library
 // decides what it publishes.
 
@@ -9,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QStringList>
@@ -24,10 +26,24 @@ void print(FILE* stream, const QString& text) {
 }
 
 int usage() {
-    print(stderr, QStringLiteral("usage: regcontrol [-u] <control library>\n"
+    print(stderr, QStringLiteral("usage: regcontrol [-u] [--system] <control library>\n"
                                  "  registers the library's control classes for this user;\n"
-                                 "  -u removes them again."));
+                                 "  --system registers them for every user, in %1;\n"
+                                 "  -u removes them again.")
+                      .arg(QDir::toNativeSeparators(inproc::ClassRegistry::systemStorePath())));
     return UsageError;
+}
+
+// Written by an administrator whose umask may be strict, the system registry must still be
+// readable by every user, or their programs lose their controls.
+void openToEveryone(const QString& registry) {
+    constexpr QFile::Permissions readable =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    constexpr QFile::Permissions enterable =
+        readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    QFile::setPermissions(QFileInfo(registry).absolutePath(), enterable);
+    if (QFileInfo::exists(registry))
+        QFile::setPermissions(registry, readable);
 }
 
 QString statusText(inproc::Status status) {
@@ -40,13 +56,30 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     bool unregister = false;
-    if (!args.isEmpty() &&
-        (args.first() == QLatin1String("-u") || args.first() == QLatin1String("/u"))) {
-        unregister = true;
+    bool system = false;
+    while (!args.isEmpty()) {
+        const QString& option = args.first();
+        if (option == QLatin1String("-u") || option == QLatin1String("/u"))
+            unregister = true;
+        else if (option == QLatin1String("--system"))
+            system = true;
+        else
+            break;
         args.removeFirst();
     }
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
         return usage();
+
+    if (system) {
+        const QString registry = inproc::ClassRegistry::systemStorePath();
+        if (registry.isEmpty()) {
+            print(stderr, QStringLiteral("regcontrol: this system has no configuration folder "
+                                         "for a registry of every user"));
+            return UsageError;
+        }
+        // The entry point takes no arguments: the registry it writes is chosen for it here.
+        qputenv("INPROC_REGISTRY", QFile::encodeName(registry));
+    }
 
     const QString path = QFileInfo(args.first()).absoluteFilePath();
     const QString shown = QDir::toNativeSeparators(path);
@@ -71,16 +104,19 @@ int main(int argc, char* argv[]) {
         return EntryPointMissing;
     }
 
+    const QString registry = inproc::ClassRegistry::storePath();
     const inproc::Status status = entry();
     if (!inproc::succeeded(status)) {
         print(stderr, QStringLiteral("regcontrol: %1 in %2 failed with status %3 (registry: %4)")
                           .arg(QLatin1String(entryName), shown, statusText(status),
-                               QDir::toNativeSeparators(inproc::ClassRegistry::storePath())));
+                               QDir::toNativeSeparators(registry)));
         return Refused;
     }
+    if (system)
+        openToEveryone(registry);
     print(stdout,
           QStringLiteral("regcontrol: %1 %2 (registry: %3)")
               .arg(unregister ? QStringLiteral("unregistered") : QStringLiteral("registered"),
-                   shown, QDir::toNativeSeparators(inproc::ClassRegistry::storePath())));
+                   shown, QDir::toNativeSeparators(registry)));
     return Success;
 }
