@@ -141,7 +141,7 @@ void TestInstall::startProgram(const QProcessEnvironment& environment, const QSt
     QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(page) > 0 ||
                                  (!until.isEmpty() && run->errors.contains(until)) ||
                                  program.state() == QProcess::NotRunning,
-                             120000);
+                             60000);
     run->askedForThePage = m_server->requestCount(page) > 0;
     run->stillRunning = program.state() == QProcess::Running;
     program.kill();
