@@ -95,7 +95,7 @@ QString overriddenPath() {
 } // namespace
 
 QString ClassRegistry::storePath() {
-    const QString overridden = overriddenPath();
+    QString overridden = overriddenPath();
     if (!overridden.isEmpty())
         return overridden;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + registryFile;
