@@ -27,6 +27,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStringListModel>
 #include <QTime>
 
 #include <stdexcept>
@@ -45,6 +46,8 @@ TarvellMain::TarvellMain(QWidget* parent)
     : FadedWindow(parent) {
     m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
     setWindowIcon(programIcon());
+    if (Combo1())
+        Combo1()->setModel(new QStringListModel(Combo1()));
     bindButtons();
     if (urlbox())
         urlbox()->installEventFilter(this);
@@ -199,8 +202,12 @@ void TarvellMain::LookForFiles() {
         all << Combo1()->itemText(i);
     all += entries;
     all = withoutDuplicates(all);
-    Combo1()->clear();
-    Combo1()->addItems(all);
+    // The whole list in one go: a hundred thousand links added one by one cost more than the
+    // scan that found them.
+    if (auto* links = qobject_cast<QStringListModel*>(Combo1()->model()))
+        links->setStringList(all);
+    else
+        Combo1()->addItems(all);
     if (Combo1()->count() > 0)
         Combo1()->setCurrentIndex(0);
 }
