@@ -45,6 +45,9 @@ int utf8Width(const QString& text, qsizetype i) {
 // Big texts go in and out in slices of about this many characters or bytes.
 constexpr long kSliceBytes = long(4) << 20;
 
+// The longest text the box keeps a copy of beside the editor's own.
+constexpr qsizetype kKeptTextLength = qsizetype(32) << 20;
+
 // Where a slice of the editor's UTF-8 may end: before the lead byte of a sequence it would cut.
 long utf8SliceEnd(QByteArrayView bytes, long start) {
     long end = std::min<long>(bytes.size(), start + kSliceBytes);
@@ -56,6 +59,30 @@ long utf8SliceEnd(QByteArrayView bytes, long start) {
             return byte >= 0xC0 ? end - back - 1 : end;
     }
     return end;
+}
+
+// The UTF-8 length of a text, at most one byte too long for each lone surrogate (which the
+// editor stores as one "?"), counted in a loop the compiler can widen.
+qsizetype utf8Length(QStringView text, bool* loneSurrogate) {
+    qsizetype extra = 0;
+    qsizetype surrogates = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool surrogate = u >= 0xD800 && u <= 0xDFFF;
+        extra += (u >= 0x80) + (u >= 0x800 && !surrogate);
+        surrogates += surrogate;
+    }
+    // Only then is it worth looking at each surrogate: pairs are the rule.
+    if (surrogates > 0) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isSurrogate() &&
+                !(text[i].isHighSurrogate() && i + 1 < text.size() &&
+                  text[i + 1].isLowSurrogate()) &&
+                !(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
+                *loneSurrogate = true;
+        }
+    }
+    return text.size() + extra;
 }
 
 } // namespace
@@ -83,6 +110,8 @@ SourceBox::SourceBox(QWidget* parent)
 }
 
 QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
+    if (!m_shownText.isNull())
+        return m_shownText;
     // QString::fromUtf8 drops a leading U+FEFF, which a page or a stripped text may well begin
     // with; every position read back would then be one character off the editor's bytes.
     const auto flags =
@@ -130,9 +159,12 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // moved whole the first time its text is read.
     const QPointer<SourceBox> self(this);
     qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        bytes += utf8Width(text, i);
-        if (letEventsRun && (i + 1) % kSliceBytes == 0) {
+    bool loneSurrogate = false;
+    for (qsizetype start = 0; start < text.size(); start += kSliceBytes) {
+        const QStringView slice =
+            QStringView(text).sliced(start, std::min<qsizetype>(kSliceBytes, text.size() - start));
+        bytes += utf8Length(slice, &loneSurrogate);
+        if (letEventsRun && start + kSliceBytes < text.size()) {
             letEventsRun();
             if (!self || m_settings != setting)
                 return;
@@ -165,6 +197,10 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
         }
     }
     void* document = loader->ConvertToDocument();
+    // Read back, the editor gives exactly this text unless it held a lone surrogate (stored as
+    // "?"); kept, it spares every reader a conversion of the whole page. A big page is not kept:
+    // it would be held twice for as long as it is shown.
+    m_shownText = loneSurrogate || text.size() > kKeptTextLength ? QString() : text;
     // The editor keeps its first document alive for as long as it lives; emptied, it costs
     // nothing.
     SendScintilla(SCI_CLEARALL);
@@ -185,8 +221,10 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
 }
 
 void SourceBox::onModified(int type) {
-    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))
+    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
         ++m_changes;
+        m_shownText = QString();
+    }
 }
 
 void SourceBox::changeEvent(QEvent* event) {
