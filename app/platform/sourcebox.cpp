@@ -1,5 +1,7 @@
 #include "platform/sourcebox.h"
 
+#include <Qsci/qscilexerhtml.h>
+
 #include <QEvent>
 #include <QFont>
 #include <QPointer>
@@ -107,6 +109,16 @@ SourceBox::SourceBox(QWidget* parent)
             [this](int type, int, const char*, int, int, int, int, int, int, int) {
                 onModified(type);
             });
+    // The page in colour. Measuring a long line is cheap when its runs of one style are short
+    // and repeat, as the mark-up's are, provided the editor remembers many of them.
+    m_lexer = new QsciLexerHTML(this);
+    m_lexer->setFont(font());
+    m_lexer->setDefaultPaper(QColor(Qt::white));
+    m_lexer->setPaper(QColor(Qt::white));
+    setLexer(m_lexer);
+    SendScintilla(SCI_SETPOSITIONCACHE, 65536UL);
+    // A big page is coloured while the user does nothing, never before it is shown.
+    SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_ALL));
 }
 
 QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
@@ -170,9 +182,12 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
                 return;
         }
     }
+    // A document keeps a byte of style for every byte of text; a page too big to be kept twice
+    // is shown without colour, and without that byte.
+    const bool coloured = text.size() <= kKeptTextLength;
     auto* loader = reinterpret_cast<ILoader*>(
         SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes + kSliceBytes),
-                      SC_DOCUMENTOPTION_STYLES_NONE));
+                      coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE));
     if (!loader)
         throw std::bad_alloc();
     const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
@@ -208,9 +223,22 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
     // A document filled without a view keeps every slice for undoing, a second copy of the page.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
-    // Line ends and the character set belong to the document, not to the view.
+    // Line ends, the character set and the lexer belong to the document, not to the view.
     setEolMode(QsciScintilla::EolWindows);
     setUtf8(true);
+    // The lexer's styles belong to the view and stay; the new document only needs to know
+    // which lexer styles it, and is styled as it comes into view (handing the lexer over
+    // whole would colour the whole page before anything is shown).
+    if (coloured) {
+        SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(SCLEX_HTML));
+        for (int set = 1; set <= 9; ++set) {
+            if (const char* words = m_lexer->keywords(set))
+                SendScintilla(SCI_SETKEYWORDS, static_cast<unsigned long>(set - 1), words);
+        }
+        m_lexer->refreshProperties();
+    } else {
+        SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(SCLEX_NULL));
+    }
     ++m_changes;
     // Caret and view to the top without asking the editor to scroll the caret into view:
     // that lays out the whole first line, which on a page that is one long line costs more
@@ -232,6 +260,9 @@ void SourceBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange && !m_applyingFont) {
         m_applyingFont = true;
         QsciScintilla::setFont(font());
+        // Every style of the mark-up in the box's own font: colour only, never another face.
+        if (m_lexer)
+            m_lexer->setFont(font());
         m_applyingFont = false;
     }
 }
