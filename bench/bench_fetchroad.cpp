@@ -67,6 +67,8 @@ double roadSeconds(TarvellMain& window, const QString& url) {
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // "--road N": only the 12 MB page, N times, for a profiler.
+    const int roadOnly = argc > 2 && QByteArray(argv[1]) == "--road" ? QByteArray(argv[2]).toInt() : 0;
     QApplication app(argc, argv);
     QString error;
     if (!registerControlLibraryForTests(&error)) {
@@ -88,6 +90,11 @@ int main(int argc, char* argv[]) {
     window.load();
 
     std::printf("page: %.1f MB, 120000 links\n", big.size() / 1048576.0);
+    if (roadOnly > 0) {
+        for (int run = 1; run <= roadOnly; ++run)
+            std::printf("road %.3f s\n", roadSeconds(window, server.url("/big/index.html")));
+        return 0;
+    }
     for (int run = 1; run <= 3; ++run) {
         const double curl = curlSeconds(server.url("/big/index.html"));
         const double road = roadSeconds(window, server.url("/big/index.html"));
