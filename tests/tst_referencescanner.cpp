@@ -67,7 +67,8 @@ QStringList literalFileReferences(const QString& s, const QString& baseUrl) {
             }
             if (r.size() >= 250)
                 continue;
-            if (r.startsWith("..."))
+            // The extension's dot is not part of the prefix.
+            if (r.startsWith("...") && r.size() > 3)
                 r.remove(0, 3);
             if (r.startsWith("/"))
                 r.remove(0, 1);
@@ -187,6 +188,8 @@ void TestReferenceScanner::fileReferences_data() {
         << QStringLiteral("<img src=\".../x.gif\">") << base << QStringList{base + "x.gif"};
     QTest::newRow("leading space keeps the three dots")
         << QStringLiteral("<img src=\" ...x.gif\">") << base << QStringList{base + "...x.gif"};
+    QTest::newRow("three dots that end in the extension's dot are kept")
+        << QStringLiteral("<img src=\"...gif\">") << base << QStringList{base + "...gif"};
     QTest::newRow("two dots are kept")
         << QStringLiteral("<img src=\"../x.gif\">") << base << QStringList{base + "../x.gif"};
     QTest::newRow("http:// in capitals is an address already, cut after the extension")

@@ -108,7 +108,10 @@ QStringList scanFileReferences(const QString& source, const QString& baseUrl,
     const auto take = [&folder, &addresses](const QString& extension, qsizetype,
                                             QStringView candidate) {
         // The prefix and address tests look at the candidate before its spaces are removed.
-        const QString reference = withoutLinkPrefix(candidate.toString());
+        // The candidate's last character is the extension's dot, which is never part of the
+        // "..." prefix: "...gif" names a file, not "gif".
+        const QString reference =
+            withoutLinkPrefix(candidate.chopped(1).toString()) + candidate.back();
         const QString entry = trimSpaces(reference) + extension.mid(1);
         addresses.append(isAbsoluteAddress(reference) ? entry : folder + entry);
     };
