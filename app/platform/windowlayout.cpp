@@ -5,26 +5,38 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <algorithm>
+
 namespace {
 
+// The largest length a widget takes (QWIDGETSIZE_MAX). A layout edited by hand may hold any
+// number, and one past the range of int has no int to round to.
+constexpr double lengthLimit = (1 << 24) - 1;
+
 int pixels(const QJsonValue& twips) {
-    return qRound(twips.toDouble() / WindowLayout::TwipsPerPixel);
+    return qRound(
+        std::clamp(twips.toDouble() / WindowLayout::TwipsPerPixel, -lengthLimit, lengthLimit));
 }
 
 QFont storedFont(const QJsonObject& font) {
     QFont f(font.value("name").toString(QStringLiteral("Arial")));
     f.setPointSizeF(font.value("size").toDouble(8.25));
-    f.setWeight(static_cast<QFont::Weight>(font.value("weight").toInt(400)));
+    // Weights run from 1 to 1000; an int outside the enum's range must not be cast to it.
+    f.setWeight(static_cast<QFont::Weight>(qBound(1, font.value("weight").toInt(400), 1000)));
     f.setItalic(font.value("italic").toBool(false));
     f.setUnderline(font.value("underline").toBool(false));
     f.setStrikeOut(font.value("strikethrough").toBool(false));
     return f;
 }
 
-// Colours are stored as 0x00BBGGRR.
-QColor storedColour(const QJsonValue& value) {
-    const auto bgr = static_cast<quint32>(value.toDouble());
-    return {int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)};
+// Colours are stored as 0x00BBGGRR. A number no 32 bits can hold names no colour, and the
+// control keeps its own.
+std::optional<QColor> storedColour(const QJsonValue& value) {
+    const double number = value.toDouble();
+    if (!(number >= 0 && number <= 0xFFFFFFFF))
+        return std::nullopt;
+    const auto bgr = static_cast<quint32>(number);
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
 WindowLayout::Control storedControl(const QJsonObject& stored) {
