@@ -78,6 +78,15 @@ void walkReferences(const QString& source, const QStringList& extensions,
 
 namespace {
 
+// Room for as many entries as the text has dots (each reference ends in one), up to a bound:
+// growing a set of a hundred thousand entries step by step costs more than filling it.
+void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
+    constexpr qsizetype bound = qsizetype(1) << 18;
+    const qsizetype dots = std::min(text.count(QLatin1Char('.')), bound);
+    listed.reserve(dots);
+    entries.reserve(dots);
+}
+
 // Adds an entry unless the list has it already; one look-up for both.
 void appendOnce(QStringList& entries, QSet<QString>& listed, QString&& entry) {
     const qsizetype before = listed.size();
@@ -93,6 +102,7 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
     QStringList links;
     QSet<QString> listed;
+    reserveForReferences(listed, links, text);
     const auto take = [&text, &links, &listed](const QString& extension, qsizetype dotIndex,
                                                QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
@@ -131,6 +141,7 @@ QStringList scanFileReferences(const QString& source, const QString& baseUrl,
     const QString folder = baseUrl;
     QStringList addresses;
     QSet<QString> listed;
+    reserveForReferences(listed, addresses, source);
     const auto take = [&folder, &addresses, &listed](const QString& extension, qsizetype,
                                                      QStringView candidate) {
         // The prefix and address tests look at the candidate before its spaces are removed.
