@@ -132,5 +132,7 @@ int main(int argc, char** argv) {
     report("Inet::fetchText, UTF-8", text, bare, size);
     report("Inet::fetchText, Windows-1252 fallback", fallback, bare, size);
     std::printf("Inet::fetchBytes / QNetworkAccessManager: %.2f\n", bytes / qt);
+    std::printf("Inet::fetchText, UTF-8 / Inet::fetchBytes: %.2f (goal at most 1.3)\n",
+                text / bytes);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "main/fixcode.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 class TestFixCode : public QObject {
@@ -10,6 +11,7 @@ private slots:
     void convertsLineFeeds();
     void changesTheArgumentItReturns();
     void leavesOtherCopiesOfTheTextAlone();
+    void agreesWithTheLiteralRuleOnRandomText();
 };
 
 void TestFixCode::convertsLineFeeds_data() {
@@ -52,6 +54,21 @@ void TestFixCode::leavesOtherCopiesOfTheTextAlone() {
     const QString sharedCopy = text;
     FixCode(text);
     QCOMPARE(sharedCopy, QStringLiteral("a\nb"));
+}
+
+void TestFixCode::agreesWithTheLiteralRuleOnRandomText() {
+    const QStringList pieces{"\n", "\r", "\r\n", "a", "\u00E9", "\U0001F600", QString(3000, 'w')};
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 2000; ++round) {
+        QString text;
+        for (int i = random.bounded(0, 40); i > 0; --i)
+            text += pieces[random.bounded(int(pieces.size()))];
+        QString expected = text;
+        expected.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+        int turns = 0;
+        FixCode(text, [&turns] { ++turns; });
+        QCOMPARE(text, expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFixCode)

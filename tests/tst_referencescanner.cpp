@@ -189,6 +189,8 @@ void TestReferenceScanner::fileReferences_data() {
         << QStringLiteral("<img src=\".../x.gif\">") << base << QStringList{base + "x.gif"};
     QTest::newRow("leading space keeps the three dots")
         << QStringLiteral("<img src=\" ...x.gif\">") << base << QStringList{base + "...x.gif"};
+    QTest::newRow("three dots alone go, the extension's dot with them")
+        << QStringLiteral("<img src=\"...gif\">") << base << QStringList{base + "gif"};
     QTest::newRow("two dots are kept")
         << QStringLiteral("<img src=\"../x.gif\">") << base << QStringList{base + "../x.gif"};
     QTest::newRow("http:// in capitals is an address already, cut after the extension")

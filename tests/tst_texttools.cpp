@@ -47,6 +47,7 @@ private Q_SLOTS:
     void openUrlHandsOverOnlyWebAddresses();
     void aboutTextCharacterForCharacter();
     void enterInTheSourceBoxEndsTheLineWithCrLf();
+    void colourLeavesTheTextAsItWas();
     void bigTextsGoInAndOutInPieces_data();
     void bigTextsGoInAndOutInPieces();
 
@@ -301,6 +302,37 @@ void TestTextTools::enterInTheSourceBoxEndsTheLineWithCrLf() {
     QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb"));
 }
 
+void TestTextTools::colourLeavesTheTextAsItWas() {
+    const QString page = QStringLiteral(
+        "<html>\r\n<!-- a comment -->\r\n<style>p { color: red; }</style>\r\n<script>var x = "
+        "\"<b>\";</script>\r\r\n<p class=\"\u00E9t\u00E9\">\u041F\u0440\u0438 \U0001F600 "
+        "Word</p>\n");
+    setSource(page);
+    SourceBox* box = m_main.window->Text1();
+    box->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+    // Coloured: the tag, the comment and the script each in a style of their own.
+    const auto styleAt = [&](const QString& what) {
+        const qsizetype at = page.indexOf(what);
+        return box->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT,
+                                  static_cast<unsigned long>(page.left(at).toUtf8().size()));
+    };
+    QVERIFY(styleAt("html") != 0);
+    QVERIFY(styleAt("a comment") != styleAt("html"));
+    QVERIFY(styleAt("var") != styleAt("html"));
+
+    QCOMPARE(box->sourceText(), page);
+    m_main.window->FindBox()->setText("word");
+    m_main.window->button("Lumet2").click();
+    QCOMPARE(box->selectionStart(), page.indexOf("Word"));
+    QCOMPARE(box->selectedText(), QString("Word"));
+    m_main.window->button("Lumet3").click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), page);
+    m_main.window->FindBox()->setText("\r\n");
+    m_main.window->ReplaceBox()->setText("|");
+    m_main.window->button("Lumet7").click();
+    QCOMPARE(box->sourceText(), QString(page).replace("\r\n", "|"));
+}
+
 void TestTextTools::bigTextsGoInAndOutInPieces_data() {
     QTest::addColumn<bool>("changedWhileReading"); // else: another text set while one goes in
     QTest::newRow("a text set while a big one goes in wins") << false;
@@ -311,7 +343,8 @@ void TestTextTools::bigTextsGoInAndOutInPieces() {
     QFETCH(bool, changedWhileReading);
     SourceBox* box = m_main.window->Text1();
     // Slices of 4 MB: with a two-byte character across each end.
-    QString big = QString(4 << 20, 'a') + QStringLiteral("\u00E9\U0001F600") + QString(9 << 20, 'b');
+    QString big =
+        QString(4 << 20, 'a') + QStringLiteral("\u00E9\U0001F600") + QString(9 << 20, 'b');
     int turns = 0;
     const auto interrupt = [&] {
         if (++turns == 1)
@@ -324,6 +357,8 @@ void TestTextTools::bigTextsGoInAndOutInPieces() {
         QVERIFY(box->sourceText() == big); // not QCOMPARE: megabytes on failure
     } else {
         box->setSourceText(big);
+        // Edited, so that the box reads the editor's text rather than the copy it was given.
+        box->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, 1UL, "x");
         QCOMPARE(box->sourceText(interrupt), QString("small"));
     }
     QVERIFY(turns >= 1);

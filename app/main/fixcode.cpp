@@ -1,6 +1,7 @@
 #include "fixcode.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -29,22 +30,27 @@ QString& FixCode(QString& text, const std::function<void()>& letEventsRun) {
         // A conversion that cannot be completed is skipped: the page is shown unconverted.
         return text;
     }
-    // From the end backwards, every character moves right by the line feeds before it, and each
-    // line feed takes its carriage return along; what is read has not been overwritten yet.
+    // From the end backwards, each run between two line feeds moves right by the line feeds
+    // before it, in one block move, and each line feed takes its carriage return along; what is
+    // read has not been overwritten yet.
     QChar* const data = text.data();
-    qsizetype from = oldSize;
+    const QStringView original(data, oldSize);
+    qsizetype from = oldSize; // the run to move ends here
     qsizetype to = oldSize + lineFeeds;
-    qsizetype nextTurn = from - kSliceLength;
-    // Once every line feed has moved, the rest already stands where it belongs.
+    qsizetype moved = 0;
     while (to != from) {
-        const QChar c = data[--from];
-        data[--to] = c;
-        if (c == QLatin1Char('\n'))
-            data[--to] = QLatin1Char('\r');
-        if (from < nextTurn) {
-            nextTurn = from - kSliceLength;
-            if (letEventsRun)
-                letEventsRun();
+        const qsizetype lineFeed = original.lastIndexOf(QLatin1Char('\n'), from - 1);
+        const qsizetype runStart = lineFeed + 1;
+        const qsizetype run = from - runStart;
+        to -= run;
+        std::memmove(data + to, data + runStart, size_t(run) * sizeof(QChar));
+        data[--to] = QLatin1Char('\n');
+        data[--to] = QLatin1Char('\r');
+        from = lineFeed;
+        moved += run;
+        if (letEventsRun && moved >= kSliceLength) {
+            moved = 0;
+            letEventsRun();
         }
     }
     return text;

@@ -27,8 +27,11 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSet>
+#include <QStringListModel>
 #include <QTime>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -45,6 +48,8 @@ TarvellMain::TarvellMain(QWidget* parent)
     : FadedWindow(parent) {
     m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
     setWindowIcon(programIcon());
+    if (Combo1())
+        Combo1()->setModel(new QStringListModel(Combo1()));
     bindButtons();
     if (urlbox())
         urlbox()->installEventFilter(this);
@@ -185,22 +190,39 @@ void TarvellMain::LookForFiles() {
     const QString source = Text1()->sourceText(std::ref(pump));
     if (!self)
         return;
-    QStringList entries;
     m_previousPage = Program::PageURL;
-    if (!Program::PageURL.isEmpty())
-        entries << Program::PageURL;
-    entries += scanPageLinks(source, std::ref(pump));
+    const QStringList links = scanPageLinks(source, std::ref(pump));
     if (!self)
         return;
-    // Entries another handler put into the list while the scan let events run stay in front.
+    // In front: entries another handler put into the list while the scan let events run, then
+    // the page before. Those few are the only repeats the scan's own entries can have.
     QStringList all;
-    all.reserve(Combo1()->count() + entries.size());
     for (int i = 0; i < Combo1()->count(); ++i)
         all << Combo1()->itemText(i);
-    all += entries;
-    all = withoutDuplicates(all);
-    Combo1()->clear();
-    Combo1()->addItems(all);
+    if (!Program::PageURL.isEmpty())
+        all << Program::PageURL;
+    const QStringList front = withoutDuplicates(all);
+    // Usually one entry in front, the page before: compared directly, not hashed per link.
+    const QSet<QString> inFront =
+        front.size() > 4 ? QSet<QString>(front.cbegin(), front.cend()) : QSet<QString>();
+    const auto isInFront = [&front, &inFront](const QString& link) {
+        if (front.size() > 4)
+            return inFront.contains(link);
+        return std::any_of(front.cbegin(), front.cend(),
+                           [&link](const QString& entry) { return entry == link; });
+    };
+    all = front;
+    all.reserve(front.size() + links.size());
+    for (const QString& link : links) {
+        if (!isInFront(link))
+            all << link;
+    }
+    // The whole list in one go: a hundred thousand links added one by one cost more than the
+    // scan that found them.
+    if (auto* links = qobject_cast<QStringListModel*>(Combo1()->model()))
+        links->setStringList(all);
+    else
+        Combo1()->addItems(all);
     if (Combo1()->count() > 0)
         Combo1()->setCurrentIndex(0);
 }

@@ -7,16 +7,13 @@
 #include "platform/folderlist.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
-#include "platform/propertyrecord.h"
 #include "platform/sourcebox.h"
+#include "platform/windowlayout.h"
 
 #include <QComboBox>
 #include <QDebug>
 #include <QFile>
 #include <QGroupBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -31,22 +28,9 @@ static void initFormResources() {
 
 namespace {
 
-int pixels(const QJsonValue& twips) {
-    return qRound(twips.toDouble() / FormLoader::TwipsPerPixel);
-}
-
-QFont storedFont(const QJsonObject& font) {
-    QFont f(font.value("name").toString(QStringLiteral("Arial")));
-    f.setPointSizeF(font.value("size").toDouble(8.25));
-    f.setWeight(static_cast<QFont::Weight>(font.value("weight").toInt(400)));
-    f.setItalic(font.value("italic").toBool(false));
-    f.setUnderline(font.value("underline").toBool(false));
-    f.setStrikeOut(font.value("strikethrough").toBool(false));
-    return f;
-}
-
-QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, QWidget* window) {
-    const QString text = stored.value("text").toString();
+QWidget* createStandardControl(const WindowLayout::Control& stored, QWidget* window) {
+    const QString& kind = stored.kind;
+    const QString& text = stored.text;
     if (kind == "TextBox") {
         auto* box = new QLineEdit(text, window);
         return box;
@@ -79,38 +63,33 @@ QWidget* createStandardControl(const QString& kind, const QJsonObject& stored, Q
     return nullptr;
 }
 
-// Colours are stored as 0x00BBGGRR; a label without a back colour is transparent, so the
-// window's fade shows through it.
-void applyControlSettings(const QJsonObject& stored, QWidget* widget) {
-    if (stored.contains("foreColor")) {
-        const auto bgr = static_cast<quint32>(stored.value("foreColor").toDouble());
+// A label without a back colour is transparent, so the window's fade shows through it.
+void applyControlSettings(const WindowLayout::Control& stored, QWidget* widget) {
+    if (stored.foreColor) {
         QPalette palette = widget->palette();
-        const QColor colour(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-        palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-        palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+        palette.setColor(QPalette::Active, QPalette::WindowText, *stored.foreColor);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, *stored.foreColor);
         widget->setPalette(palette);
     }
-    if (stored.contains("enabled"))
-        widget->setEnabled(stored.value("enabled").toBool(true));
+    if (stored.enabled)
+        widget->setEnabled(*stored.enabled);
 }
 
-void applyWindowSettings(const QJsonObject& form, QWidget* window) {
-    window->setObjectName(form.value("name").toString());
-    window->setWindowTitle(form.value("caption").toString());
-    const QSize inner(pixels(form.value("clientWidth")), pixels(form.value("clientHeight")));
-    window->setFixedSize(inner);
-    if (form.value("border").toString() == "fixedSingle" ||
-        form.value("border").toString() == "fixedDialog") {
+void applyWindowSettings(const WindowLayout& layout, QWidget* window) {
+    window->setObjectName(layout.name);
+    window->setWindowTitle(layout.caption);
+    window->setFixedSize(layout.innerSize);
+    if (layout.fixedBorder) {
         Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (form.value("minimizeBox").toBool())
+        if (layout.minimizeBox)
             flags |= Qt::WindowMinimizeButtonHint;
-        if (form.value("maximizeBox").toBool())
+        if (layout.maximizeBox)
             flags |= Qt::WindowMaximizeButtonHint;
         window->setWindowFlags(flags);
     }
-    if (form.contains("font"))
-        window->setFont(storedFont(form.value("font").toObject()));
+    if (layout.font)
+        window->setFont(*layout.font);
 }
 
 } // namespace
@@ -147,8 +126,8 @@ Form FormLoader::load(const QString& formName, QWidget* window) {
         result.m_errors << QStringLiteral("The layout of the window %1 is missing.").arg(formName);
         return result;
     }
-    const QJsonObject form = QJsonDocument::fromJson(file.readAll()).object();
-    applyWindowSettings(form, window);
+    const WindowLayout layout = WindowLayout::fromJson(file.readAll());
+    applyWindowSettings(layout, window);
 
     struct TabStop {
         int index;
@@ -157,13 +136,9 @@ Form FormLoader::load(const QString& formName, QWidget* window) {
     QVector<TabStop> tabStops;
     const QFont windowFont = window->font();
 
-    const QJsonArray controls = form.value("controls").toArray();
-    for (const QJsonValue value : controls) {
-        const QJsonObject stored = value.toObject();
-        const QString name = stored.value("name").toString();
-        const QString kind = stored.value("kind").toString();
-
-        if (kind == "Inet") {
+    for (const WindowLayout::Control& stored : layout.controls) {
+        const QString& name = stored.name;
+        if (stored.kind == "Inet") {
             auto* inet = new Inet(window);
             inet->setObjectName(name);
             result.m_inets.insert(name, inet);
@@ -171,35 +146,31 @@ Form FormLoader::load(const QString& formName, QWidget* window) {
         }
 
         QWidget* widget = nullptr;
-        if (kind == "Control") {
-            const QString classId = stored.value("classId").toString();
+        if (stored.kind == "Control") {
             QString error;
-            widget = ControlHost::createControl(
-                classId, window, PropertyRecord::fromJson(stored.value("record").toObject()),
-                &error);
+            widget = ControlHost::createControl(stored.classId, window, stored.record, &error);
             if (!widget) {
                 result.m_errors << QStringLiteral("%1: %2").arg(name, error);
                 continue;
             }
         } else {
-            widget = createStandardControl(kind, stored, window);
+            widget = createStandardControl(stored, window);
             if (!widget) {
-                result.m_errors << QStringLiteral("%1: unknown control kind %2").arg(name, kind);
+                result.m_errors
+                    << QStringLiteral("%1: unknown control kind %2").arg(name, stored.kind);
                 continue;
             }
-            widget->setFont(stored.contains("font") ? storedFont(stored.value("font").toObject())
-                                                    : windowFont);
+            widget->setFont(stored.font ? *stored.font : windowFont);
             applyControlSettings(stored, widget);
         }
         widget->setObjectName(name);
-        widget->setGeometry(pixels(stored.value("left")), pixels(stored.value("top")),
-                            pixels(stored.value("width")), pixels(stored.value("height")));
+        widget->setGeometry(stored.geometry);
         // Stored order is stacking order: each new control lies above the ones before it.
         widget->raise();
         widget->show();
         result.m_controls.insert(name, widget);
-        if (stored.contains("tabIndex") && widget->focusPolicy() != Qt::NoFocus)
-            tabStops.append({stored.value("tabIndex").toInt(), widget});
+        if (stored.tabIndex && widget->focusPolicy() != Qt::NoFocus)
+            tabStops.append({*stored.tabIndex, widget});
     }
 
     std::stable_sort(tabStops.begin(), tabStops.end(),

@@ -5,6 +5,7 @@
 // registered controls are created by class name through the control host, never linked.
 
 #include "platform/hostedbutton.h"
+#include "platform/windowlayout.h"
 
 #include <QHash>
 #include <QPointer>
@@ -36,7 +37,7 @@ void showLoadErrors(QWidget* window, const Form& form);
 
 class FormLoader {
 public:
-    static constexpr int TwipsPerPixel = 15;
+    static constexpr int TwipsPerPixel = WindowLayout::TwipsPerPixel;
 
     static Form load(const QString& formName, QWidget* window);
 };

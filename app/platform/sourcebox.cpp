@@ -1,5 +1,7 @@
 #include "platform/sourcebox.h"
 
+#include <Qsci/qscilexerhtml.h>
+
 #include <QEvent>
 #include <QFont>
 #include <QPointer>
@@ -45,6 +47,9 @@ int utf8Width(const QString& text, qsizetype i) {
 // Big texts go in and out in slices of about this many characters or bytes.
 constexpr long kSliceBytes = long(4) << 20;
 
+// The longest text the box keeps a copy of beside the editor's own.
+constexpr qsizetype kKeptTextLength = qsizetype(32) << 20;
+
 // Where a slice of the editor's UTF-8 may end: before the lead byte of a sequence it would cut.
 long utf8SliceEnd(QByteArrayView bytes, long start) {
     long end = std::min<long>(bytes.size(), start + kSliceBytes);
@@ -56,6 +61,30 @@ long utf8SliceEnd(QByteArrayView bytes, long start) {
             return byte >= 0xC0 ? end - back - 1 : end;
     }
     return end;
+}
+
+// The UTF-8 length of a text, at most one byte too long for each lone surrogate (which the
+// editor stores as one "?"), counted in a loop the compiler can widen.
+qsizetype utf8Length(QStringView text, bool* loneSurrogate) {
+    qsizetype extra = 0;
+    qsizetype surrogates = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool surrogate = u >= 0xD800 && u <= 0xDFFF;
+        extra += (u >= 0x80) + (u >= 0x800 && !surrogate);
+        surrogates += surrogate;
+    }
+    // Only then is it worth looking at each surrogate: pairs are the rule.
+    if (surrogates > 0) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isSurrogate() &&
+                !(text[i].isHighSurrogate() && i + 1 < text.size() &&
+                  text[i + 1].isLowSurrogate()) &&
+                !(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
+                *loneSurrogate = true;
+        }
+    }
+    return text.size() + extra;
 }
 
 } // namespace
@@ -80,9 +109,21 @@ SourceBox::SourceBox(QWidget* parent)
             [this](int type, int, const char*, int, int, int, int, int, int, int) {
                 onModified(type);
             });
+    // The page in colour. Measuring a long line is cheap when its runs of one style are short
+    // and repeat, as the mark-up's are, provided the editor remembers many of them.
+    m_lexer = new QsciLexerHTML(this);
+    m_lexer->setFont(font());
+    m_lexer->setDefaultPaper(QColor(Qt::white));
+    m_lexer->setPaper(QColor(Qt::white));
+    setLexer(m_lexer);
+    SendScintilla(SCI_SETPOSITIONCACHE, 65536UL);
+    // A big page is coloured while the user does nothing, never before it is shown.
+    SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_ALL));
 }
 
 QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
+    if (!m_shownText.isNull())
+        return m_shownText;
     // QString::fromUtf8 drops a leading U+FEFF, which a page or a stripped text may well begin
     // with; every position read back would then be one character off the editor's bytes.
     const auto flags =
@@ -130,17 +171,23 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // moved whole the first time its text is read.
     const QPointer<SourceBox> self(this);
     qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        bytes += utf8Width(text, i);
-        if (letEventsRun && (i + 1) % kSliceBytes == 0) {
+    bool loneSurrogate = false;
+    for (qsizetype start = 0; start < text.size(); start += kSliceBytes) {
+        const QStringView slice =
+            QStringView(text).sliced(start, std::min<qsizetype>(kSliceBytes, text.size() - start));
+        bytes += utf8Length(slice, &loneSurrogate);
+        if (letEventsRun && start + kSliceBytes < text.size()) {
             letEventsRun();
             if (!self || m_settings != setting)
                 return;
         }
     }
+    // A document keeps a byte of style for every byte of text; a page too big to be kept twice
+    // is shown without colour, and without that byte.
+    const bool coloured = text.size() <= kKeptTextLength;
     auto* loader = reinterpret_cast<ILoader*>(
         SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes + kSliceBytes),
-                      SC_DOCUMENTOPTION_STYLES_NONE));
+                      coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE));
     if (!loader)
         throw std::bad_alloc();
     const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
@@ -165,6 +212,10 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
         }
     }
     void* document = loader->ConvertToDocument();
+    // Read back, the editor gives exactly this text unless it held a lone surrogate (stored as
+    // "?"); kept, it spares every reader a conversion of the whole page. A big page is not kept:
+    // it would be held twice for as long as it is shown.
+    m_shownText = loneSurrogate || text.size() > kKeptTextLength ? QString() : text;
     // The editor keeps its first document alive for as long as it lives; emptied, it costs
     // nothing.
     SendScintilla(SCI_CLEARALL);
@@ -172,9 +223,22 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
     // A document filled without a view keeps every slice for undoing, a second copy of the page.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
-    // Line ends and the character set belong to the document, not to the view.
+    // Line ends, the character set and the lexer belong to the document, not to the view.
     setEolMode(QsciScintilla::EolWindows);
     setUtf8(true);
+    // The lexer's styles belong to the view and stay; the new document only needs to know
+    // which lexer styles it, and is styled as it comes into view (handing the lexer over
+    // whole would colour the whole page before anything is shown).
+    if (coloured) {
+        SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(SCLEX_HTML));
+        for (int set = 1; set <= 9; ++set) {
+            if (const char* words = m_lexer->keywords(set))
+                SendScintilla(SCI_SETKEYWORDS, static_cast<unsigned long>(set - 1), words);
+        }
+        m_lexer->refreshProperties();
+    } else {
+        SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(SCLEX_NULL));
+    }
     ++m_changes;
     // Caret and view to the top without asking the editor to scroll the caret into view:
     // that lays out the whole first line, which on a page that is one long line costs more
@@ -185,8 +249,10 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
 }
 
 void SourceBox::onModified(int type) {
-    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))
+    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
         ++m_changes;
+        m_shownText = QString();
+    }
 }
 
 void SourceBox::changeEvent(QEvent* event) {
@@ -194,6 +260,9 @@ void SourceBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange && !m_applyingFont) {
         m_applyingFont = true;
         QsciScintilla::setFont(font());
+        // Every style of the mark-up in the box's own font: colour only, never another face.
+        if (m_lexer)
+            m_lexer->setFont(font());
         m_applyingFont = false;
     }
 }

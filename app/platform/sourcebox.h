@@ -6,6 +6,8 @@
 
 #include <Qsci/qsciscintilla.h>
 
+class QsciLexer;
+
 #include <functional>
 
 class SourceBox : public QsciScintilla {
@@ -44,4 +46,6 @@ private:
     bool m_applyingFont = false;
     quint64 m_settings = 0; // counts setSourceText calls
     quint64 m_changes = 0;  // counts changes of the editor's text
+    QString m_shownText;    // the text as last set, until it is edited; null when not kept
+    QsciLexer* m_lexer = nullptr;
 };

@@ -76,31 +76,60 @@ void walkReferences(const QString& source, const QStringList& extensions,
     }
 }
 
+namespace {
+
+// Room for as many entries as the text has dots (each reference ends in one), up to a bound:
+// growing a set of a hundred thousand entries step by step costs more than filling it.
+void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
+    constexpr qsizetype bound = qsizetype(1) << 18;
+    const qsizetype dots = std::min(text.count(QLatin1Char('.')), bound);
+    listed.reserve(dots);
+    entries.reserve(dots);
+}
+
+// Adds an entry unless the list has it already; one look-up for both.
+void appendOnce(QStringList& entries, QSet<QString>& listed, QString&& entry) {
+    const qsizetype before = listed.size();
+    listed.insert(entry);
+    if (listed.size() != before)
+        entries.append(std::move(entry));
+}
+
+} // namespace
+
 QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun) {
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
     QStringList links;
     QSet<QString> listed;
+    reserveForReferences(listed, links, text);
     const auto take = [&text, &links, &listed](const QString& extension, qsizetype dotIndex,
                                                QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || trimmed == QLatin1String(".")) {
             return;
         }
-        QString reference = candidate.toString();
-        reference.replace(QLatin1String("%3a"), QLatin1String(":"));
-        reference.replace(QLatin1String("%2f"), QLatin1String("/"));
         // ".htm" is the start of ".html": such an occurrence is left to the ".html" pass.
         const qsizetype afterExtension = dotIndex + extension.size();
         if (extension == QLatin1String(".htm") && afterExtension < text.size() &&
             text[afterExtension].toLower() == QLatin1Char('l')) {
             return;
         }
-        QString link = trimSpaces(reference) + extension.mid(1);
-        if (!listed.contains(link)) {
-            listed.insert(link);
-            links.append(std::move(link));
+        const QStringView suffix = QStringView(extension).sliced(1);
+        QString link;
+        if (candidate.contains(QLatin1Char('%'))) {
+            QString reference = candidate.toString();
+            reference.replace(QLatin1String("%3a"), QLatin1String(":"));
+            reference.replace(QLatin1String("%2f"), QLatin1String("/"));
+            link = trimSpaces(reference);
+            link.append(suffix);
+        } else {
+            // Built once, at its final size: a page may hold a hundred thousand links.
+            link.reserve(trimmed.size() + suffix.size());
+            link.append(trimmed);
+            link.append(suffix);
         }
+        appendOnce(links, listed, std::move(link));
     };
     walkReferences(text, pageLinkExtensions(), take, letEventsRun);
     return links;
@@ -112,16 +141,21 @@ QStringList scanFileReferences(const QString& source, const QString& baseUrl,
     const QString folder = baseUrl;
     QStringList addresses;
     QSet<QString> listed;
+    reserveForReferences(listed, addresses, source);
     const auto take = [&folder, &addresses, &listed](const QString& extension, qsizetype,
                                                      QStringView candidate) {
         // The prefix and address tests look at the candidate before its spaces are removed.
         const QString reference = withoutLinkPrefix(candidate.toString());
-        const QString entry = trimSpaces(reference) + extension.mid(1);
-        QString address = isAbsoluteAddress(reference) ? entry : folder + entry;
-        if (!listed.contains(address)) {
-            listed.insert(address);
-            addresses.append(std::move(address));
-        }
+        const QStringView trimmed = trimSpaces(QStringView(reference));
+        const QStringView suffix = QStringView(extension).sliced(1);
+        const bool address = isAbsoluteAddress(reference);
+        QString entry;
+        entry.reserve((address ? 0 : folder.size()) + trimmed.size() + suffix.size());
+        if (!address)
+            entry.append(folder);
+        entry.append(trimmed);
+        entry.append(suffix);
+        appendOnce(addresses, listed, std::move(entry));
     };
     walkReferences(source, fileExtensions(), take, letEventsRun);
     return addresses;
