@@ -78,13 +78,14 @@ void walkReferences(const QString& source, const QStringList& extensions,
 
 namespace {
 
-// Room for as many entries as the text has dots (each reference ends in one), up to a bound:
-// growing a set of a hundred thousand entries step by step costs more than filling it.
+// Room for an entry per hundred characters of text, up to a bound: growing a set of a hundred
+// thousand entries step by step costs more than filling it. Counting the references instead
+// would be a pass over the whole page that lets no events run.
 void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
     constexpr qsizetype bound = qsizetype(1) << 18;
-    const qsizetype dots = std::min(text.count(QLatin1Char('.')), bound);
-    listed.reserve(dots);
-    entries.reserve(dots);
+    const qsizetype room = std::min(text.size() / 100, bound);
+    listed.reserve(room);
+    entries.reserve(room);
 }
 
 // Adds an entry unless the list has it already; one look-up for both.
