@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void colourLeavesTheTextAsItWas();
     void bigTextsGoInAndOutInPieces_data();
     void bigTextsGoInAndOutInPieces();
+    void aBoxClosedWhileABigTextGoesIn();
 
 private:
     void setSource(const QString& text);
@@ -362,6 +364,20 @@ void TestTextTools::bigTextsGoInAndOutInPieces() {
         QCOMPARE(box->sourceText(interrupt), QString("small"));
     }
     QVERIFY(turns >= 1);
+}
+
+void TestTextTools::aBoxClosedWhileABigTextGoesIn() {
+    // Big enough for the editor's buffer to be made on another thread; the fifth turn comes
+    // while it is made, or just after.
+    const QString big(20 << 20, 'a');
+    QPointer<SourceBox> box = new SourceBox;
+    int turns = 0;
+    box->setSourceText(big, [&] {
+        if (++turns == 5)
+            delete box.data();
+    });
+    QVERIFY(box.isNull());
+    QCOMPARE(turns, 5);
 }
 
 QTEST_MAIN(TestTextTools)

@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <new>
 
@@ -46,6 +47,10 @@ int utf8Width(const QString& text, qsizetype i) {
 
 // Big texts go in and out in slices of about this many characters or bytes.
 constexpr long kSliceBytes = long(4) << 20;
+
+// The editor allocates and clears a new document's buffer in one call, about half a millisecond
+// per megabyte; from this size on, that call is made on a thread of its own.
+constexpr unsigned long kLoaderMadeAside = 16UL << 20;
 
 // The longest text the box keeps a copy of beside the editor's own.
 constexpr qsizetype kKeptTextLength = qsizetype(32) << 20;
@@ -161,6 +166,39 @@ QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
     }
 }
 
+SourceBox::~SourceBox() {
+    for (const std::shared_ptr<std::future<void*>>& making : std::as_const(m_loadersBeingMade)) {
+        try {
+            if (auto* loader = static_cast<ILoader*>(making->get()))
+                loader->Release();
+        } catch (const std::bad_alloc&) {
+            // Nothing was made, so nothing is left to let go.
+        }
+    }
+}
+
+// Making a loader only creates a document: it reads nothing of the view that events could
+// change meanwhile. The box outlives the call: its destructor waits for every loader still being
+// made.
+void* SourceBox::makeLoader(unsigned long bytes, long options,
+                            const std::function<void()>& letEventsRun) {
+    if (!letEventsRun || bytes < kLoaderMadeAside)
+        return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
+    const QPointer<SourceBox> self(this);
+    const auto making = std::make_shared<std::future<void*>>(
+        std::async(std::launch::async, [this, bytes, options] {
+            return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
+        }));
+    m_loadersBeingMade.append(making);
+    while (making->wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+        letEventsRun();
+        if (!self)
+            return nullptr;
+    }
+    m_loadersBeingMade.removeOne(making);
+    return making->get();
+}
+
 void SourceBox::setSourceText(const QString& text, const std::function<void()>& letEventsRun) {
     const quint64 setting = ++m_settings;
     // The text goes into a new document of its own, slice by slice, and that document takes
@@ -185,11 +223,18 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // A document keeps a byte of style for every byte of text; a page too big to be kept twice
     // is shown without colour, and without that byte.
     const bool coloured = text.size() <= kKeptTextLength;
-    auto* loader = reinterpret_cast<ILoader*>(
-        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes + kSliceBytes),
-                      coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE));
+    auto* loader = static_cast<ILoader*>(
+        makeLoader(static_cast<unsigned long>(bytes + kSliceBytes),
+                   coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE,
+                   letEventsRun));
+    if (!self)
+        return;
     if (!loader)
         throw std::bad_alloc();
+    if (m_settings != setting) {
+        loader->Release();
+        return;
+    }
     const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
     for (qsizetype start = 0; start < text.size();) {
         qsizetype end = std::min(text.size(), start + std::max<qsizetype>(slice, 1));

@@ -8,12 +8,18 @@
 
 class QsciLexer;
 
+#include <QList>
+
 #include <functional>
+#include <future>
+#include <memory>
 
 class SourceBox : public QsciScintilla {
     Q_OBJECT
 public:
     explicit SourceBox(QWidget* parent = nullptr);
+    // Waits for a document still being made on another thread, and lets it go.
+    ~SourceBox() override;
 
     // A big text goes in and comes out a few megabytes at a time, and letEventsRun gets a turn
     // in between, so that the window keeps answering. Text set by anyone while a big text goes
@@ -42,10 +48,15 @@ protected:
 
 private:
     void onModified(int type);
+    // A loader for a new document with room for the given bytes; null when the box went
+    // meanwhile. A big one is made on another thread while letEventsRun gets its turns.
+    void* makeLoader(unsigned long bytes, long options, const std::function<void()>& letEventsRun);
 
     bool m_applyingFont = false;
     quint64 m_settings = 0; // counts setSourceText calls
     quint64 m_changes = 0;  // counts changes of the editor's text
     QString m_shownText;    // the text as last set, until it is edited; null when not kept
     QsciLexer* m_lexer = nullptr;
+    // Loaders being made on other threads; more than one when a text is set while another waits.
+    QList<std::shared_ptr<std::future<void*>>> m_loadersBeingMade;
 };
