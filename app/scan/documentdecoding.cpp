@@ -128,23 +128,12 @@ void adviseLargePages(void* start, qsizetype length) {
 #endif
 }
 
-// Room for a carriage return beside each line feed: the shown text gets CR LF line ends
-// (FixCode), and a text in large pages that has to grow is moved by the system page by page, a
-// fifth of a second for 200 MB. Line-feed bytes bound the line feeds in every encoding read
-// here: a line feed is one such byte, also in UTF-16. Counted a slice at a time.
-qsizetype lineFeedRoom(QByteArrayView bytes, const std::function<void()>& letEventsRun) {
-    qsizetype room = 0;
-    for (qsizetype start = 0; start < bytes.size(); start += kSliceBytes) {
-        room += bytes.sliced(start, std::min(kSliceBytes, bytes.size() - start)).count('\n');
-        if (letEventsRun && start + kSliceBytes < bytes.size())
-            letEventsRun();
-    }
-    return room;
-}
-
-// A text of the given length with room to grow into (see lineFeedRoom).
-QString textWithRoom(qsizetype length, qsizetype room) {
-    QString text(length + room, Qt::Uninitialized);
+// A text of the given length with room to grow by an eighth: the shown text gets CR LF line
+// ends (FixCode), and a text in large pages that has to grow beyond its room is moved by the
+// system page by page, a fifth of a second for 200 MB. Mark-up has far fewer line feeds than
+// one in eight characters; room that is never written costs no memory.
+QString textWithRoom(qsizetype length) {
+    QString text(length + length / 8, Qt::Uninitialized);
     text.truncate(length);
     return text;
 }
@@ -173,9 +162,8 @@ qsizetype utf16Cut(QByteArrayView bytes, qsizetype end, bool bigEndian) {
 QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
                      const std::function<void()>& letEventsRun, bool* error = nullptr) {
     // Decoded straight into the text, which never needs more characters than there are bytes.
-    QString text = textWithRoom(
-        encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1,
-        lineFeedRoom(bytes, letEventsRun));
+    QString text =
+        textWithRoom(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
     QChar* const begin = text.data();
     QChar* out = begin;
     adviseLargePages(begin, text.capacity() * qsizetype(sizeof(QChar)));
@@ -211,7 +199,7 @@ QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& let
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text = textWithRoom(bytes.size(), lineFeedRoom(bytes, letEventsRun));
+    QString text = textWithRoom(bytes.size());
     QChar* out = text.data();
     adviseLargePages(out, text.capacity() * qsizetype(sizeof(QChar)));
     for (qsizetype i = 0; i < bytes.size(); ++i) {
