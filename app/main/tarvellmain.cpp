@@ -32,6 +32,8 @@
 #include <QTime>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 namespace {
@@ -156,7 +158,12 @@ void TarvellMain::getHtmlSource() {
         FixCode(document, std::ref(pump));
         if (!self)
             return;
-        Text1()->setSourceText(document, std::ref(pump));
+        // The page's links are found on another thread while the editor takes the page: they
+        // are the links of the box's text when the box took the page whole. Should the window
+        // go meanwhile, the search is waited for on the way out; it reads only its own copy.
+        std::future<QStringList> found = std::async(
+            std::launch::async, [page = document] { return scanPageLinks(page); });
+        const bool foundOnShownText = Text1()->setSourceText(document, std::ref(pump));
         if (!self)
             return;
         document.clear();
@@ -167,7 +174,17 @@ void TarvellMain::getHtmlSource() {
             throw std::runtime_error("the address names no folder");
         Program::BaseURL = *folder;
         Combo1()->clear();
-        LookForFiles();
+        if (foundOnShownText) {
+            m_previousPage = Program::PageURL;
+            while (found.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+                pump();
+                if (!self)
+                    return;
+            }
+            listLinks(found.get());
+        } else {
+            LookForFiles();
+        }
         if (!self)
             return;
         Program::PageURL = urlbox()->text();
@@ -194,6 +211,10 @@ void TarvellMain::LookForFiles() {
     const QStringList links = scanPageLinks(source, std::ref(pump));
     if (!self)
         return;
+    listLinks(links);
+}
+
+void TarvellMain::listLinks(const QStringList& links) {
     // In front: entries another handler put into the list while the scan let events run, then
     // the page before. Those few are the only repeats the scan's own entries can have.
     QStringList all;

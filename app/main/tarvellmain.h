@@ -64,6 +64,8 @@ protected:
 
 private:
     void bindButtons();
+    // The link list from links already found in the source box's text.
+    void listLinks(const QStringList& links);
 
     Form m_form;
     QPointer<FindFiles> m_fileFinder;

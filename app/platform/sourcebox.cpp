@@ -199,7 +199,7 @@ void* SourceBox::makeLoader(unsigned long bytes, long options,
     return making->get();
 }
 
-void SourceBox::setSourceText(const QString& text, const std::function<void()>& letEventsRun) {
+bool SourceBox::setSourceText(const QString& text, const std::function<void()>& letEventsRun) {
     const quint64 setting = ++m_settings;
     // The text goes into a new document of its own, slice by slice, and that document takes
     // the old one's place when it is complete. Appended to the shown document instead, every
@@ -217,7 +217,7 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
         if (letEventsRun && start + kSliceBytes < text.size()) {
             letEventsRun();
             if (!self || m_settings != setting)
-                return;
+                return false;
         }
     }
     // A document keeps a byte of style for every byte of text; a page too big to be kept twice
@@ -228,12 +228,12 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
                    coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE,
                    letEventsRun));
     if (!self)
-        return;
+        return false;
     if (!loader)
         throw std::bad_alloc();
     if (m_settings != setting) {
         loader->Release();
-        return;
+        return false;
     }
     const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
     for (qsizetype start = 0; start < text.size();) {
@@ -252,7 +252,7 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
             // Gone, or given another text meanwhile: that one stands.
             if (!self || m_settings != setting) {
                 loader->Release();
-                return;
+                return false;
             }
         }
     }
@@ -291,6 +291,7 @@ void SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     SendScintilla(SCI_SETEMPTYSELECTION, 0UL);
     SendScintilla(SCI_SETFIRSTVISIBLELINE, 0UL);
     SendScintilla(SCI_SETXOFFSET, 0UL);
+    return !loneSurrogate;
 }
 
 void SourceBox::onModified(int type) {

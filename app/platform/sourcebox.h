@@ -26,7 +26,9 @@ public:
     // in wins: the rest of the big one is not added. A text read while events run is read
     // again from the start if it changes meanwhile.
     QString sourceText(const std::function<void()>& letEventsRun = {}) const;
-    void setSourceText(const QString& text, const std::function<void()>& letEventsRun = {});
+    // True when the box shows exactly this text once it returns; false when another text, set
+    // meanwhile, took its place, or when the editor holds it changed (a lone surrogate is "?").
+    bool setSourceText(const QString& text, const std::function<void()>& letEventsRun = {});
     qsizetype textLength() const;
 
     struct Selection {

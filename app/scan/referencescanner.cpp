@@ -52,11 +52,17 @@ void walkReferences(const QString& source, const QStringList& extensions,
     QVector<QVector<qsizetype>> occurrences(extensions.size());
     PacedSearch dots(view, letEventsRun);
     // Occurrences before the first "=" yield nothing, so the search can start there.
+    // The character after the dot is compared before the whole extension: most dots are
+    // followed by none that an extension begins with. Every extension is a dot and at least
+    // one character, so a dot at the very end begins none.
     for (qsizetype dot = dots.indexOf(QLatin1Char('.'), firstEquals); dot >= 0;
          dot = dots.indexOf(QLatin1Char('.'), dot + 1)) {
         const QStringView rest = view.sliced(dot);
+        if (rest.size() < 2)
+            break;
         for (qsizetype k = 0; k < extensions.size(); ++k) {
-            if (rest.startsWith(extensions[k]))
+            const QString& extension = extensions[k];
+            if (extension[1] == rest[1] && rest.startsWith(extension))
                 occurrences[k].append(dot);
         }
     }
@@ -107,12 +113,13 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
     const auto take = [&text, &links, &listed](const QString& extension, qsizetype dotIndex,
                                                QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
-        if (trimmed.isEmpty() || trimmed == QLatin1String(".")) {
+        if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
             return;
         }
         // ".htm" is the start of ".html": such an occurrence is left to the ".html" pass.
         const qsizetype afterExtension = dotIndex + extension.size();
-        if (extension == QLatin1String(".htm") && afterExtension < text.size() &&
+        if (extension.size() == 4 && extension == QLatin1String(".htm") &&
+            afterExtension < text.size() &&
             text[afterExtension].toLower() == QLatin1Char('l')) {
             return;
         }
