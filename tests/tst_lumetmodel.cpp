@@ -358,6 +358,11 @@ void TestLumetModel::recordKeysMatchInAnyCase() {
     QVERIFY2(fromMixed, qPrintable(error));
     QCOMPARE(fromMixed->property("Caption").toString(), QString("Upper"));
     QCOMPARE(fromMixed->property("BackColor").toUInt(), 255u);
+
+    // A key whose lower case is longer than itself is still found by the name it came with.
+    const PropertyRecord dotted = PropertyRecord::fromJson(QJsonObject{{"\u0130tem", 1}});
+    QVERIFY(dotted.contains("\u0130tem"));
+    QVERIFY(dotted.contains("\u0130TEM"));
 }
 
 void TestLumetModel::loadAndSaveKeepTheirOrder() {

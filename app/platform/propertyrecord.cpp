@@ -179,8 +179,12 @@ bool PropertyRecord::operator==(const PropertyRecord& other) const {
 }
 
 int PropertyRecord::indexOf(const QString& name) const {
+    // Keys are kept in lower case, so a name is lowered the same way and then compared exactly:
+    // a letter whose lower case is longer ("\u0130" becomes "i" and a combining dot) would not
+    // find its own key by a comparison that ignores case letter by letter.
+    const QString key = name.toLower();
     for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i).first.compare(name, Qt::CaseInsensitive) == 0)
+        if (m_entries.at(i).first == key)
             return i;
     }
     return -1;
