@@ -387,13 +387,14 @@ void TestTextTools::loneSurrogatesReadBackAsTheEditorHoldsThem_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
     const QString pair = QString(QChar(0xD83D)) + QChar(0xDE00);
-    QTest::newRow("a pair among ASCII") << "abc" + pair + "defgh" << "abc" + pair + "defgh";
-    QTest::newRow("a high one alone among ASCII")
-        << "abcdefg" + QString(QChar(0xD83D)) + "h" << "abcdefg?h";
+    QTest::newRow("a pair among ASCII") << "abc" + pair + "defgh"
+                                        << "abc" + pair + "defgh";
+    QTest::newRow("a high one alone among ASCII") << "abcdefg" + QString(QChar(0xD83D)) + "h"
+                                                  << "abcdefg?h";
     QTest::newRow("a low one alone at the end") << "ab" + QString(QChar(0xDE00)) << "ab?";
-    QTest::newRow("Cyrillic and a lone one") << QStringLiteral("\u0416\u0416\u0416\u0416") +
-                                                    QChar(0xDE00) + "x"
-                                             << QStringLiteral("\u0416\u0416\u0416\u0416?x");
+    QTest::newRow("Cyrillic and a lone one")
+        << QStringLiteral("\u0416\u0416\u0416\u0416") + QChar(0xDE00) + "x"
+        << QStringLiteral("\u0416\u0416\u0416\u0416?x");
 }
 
 void TestTextTools::loneSurrogatesReadBackAsTheEditorHoldsThem() {

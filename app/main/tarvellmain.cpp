@@ -161,8 +161,8 @@ void TarvellMain::getHtmlSource() {
         // The page's links are found on another thread while the editor takes the page: they
         // are the links of the box's text when the box took the page whole. Should the window
         // go meanwhile, the search is waited for on the way out; it reads only its own copy.
-        std::future<QStringList> found = std::async(
-            std::launch::async, [page = document] { return scanPageLinks(page); });
+        std::future<QStringList> found =
+            std::async(std::launch::async, [page = document] { return scanPageLinks(page); });
         const bool foundOnShownText = Text1()->setSourceText(document, std::ref(pump));
         if (!self)
             return;

@@ -199,8 +199,8 @@ void* SourceBox::makeLoader(unsigned long bytes, long options,
     if (!letEventsRun || bytes < kLoaderMadeAside)
         return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
     const QPointer<SourceBox> self(this);
-    const auto making = std::make_shared<std::future<void*>>(
-        std::async(std::launch::async, [this, bytes, options] {
+    const auto making =
+        std::make_shared<std::future<void*>>(std::async(std::launch::async, [this, bytes, options] {
             return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
         }));
     m_loadersBeingMade.append(making);
@@ -237,10 +237,9 @@ bool SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // A document keeps a byte of style for every byte of text; a page too big to be kept twice
     // is shown without colour, and without that byte.
     const bool coloured = text.size() <= kKeptTextLength;
-    auto* loader = static_cast<ILoader*>(
-        makeLoader(static_cast<unsigned long>(bytes + kSliceBytes),
-                   coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE,
-                   letEventsRun));
+    auto* loader = static_cast<ILoader*>(makeLoader(
+        static_cast<unsigned long>(bytes + kSliceBytes),
+        coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE, letEventsRun));
     if (!self)
         return false;
     if (!loader)

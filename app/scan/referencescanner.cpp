@@ -119,8 +119,7 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
         // ".htm" is the start of ".html": such an occurrence is left to the ".html" pass.
         const qsizetype afterExtension = dotIndex + extension.size();
         if (extension.size() == 4 && extension == QLatin1String(".htm") &&
-            afterExtension < text.size() &&
-            text[afterExtension].toLower() == QLatin1Char('l')) {
+            afterExtension < text.size() && text[afterExtension].toLower() == QLatin1Char('l')) {
             return;
         }
         const QStringView suffix = QStringView(extension).sliced(1);
