@@ -158,9 +158,10 @@ int main(int argc, char* argv[]) {
             [&utf8](QsciScintilla* box) {
                 box->SendScintilla(QsciScintillaBase::SCI_SETTEXT, utf8.constData());
             });
-        figures.box = measure([] { return new SourceBox; }, [&page](QsciScintilla* box) {
-            static_cast<SourceBox*>(box)->setSourceText(page.text);
-        });
+        figures.box = measure([] { return new SourceBox; },
+                              [&page](QsciScintilla* box) {
+                                  static_cast<SourceBox*>(box)->setSourceText(page.text);
+                              });
         if (inSecondRun)
             std::printf("figures %.4f %.4f %.4f %.4f\n", figures.plain.paint, figures.box.paint,
                         figures.plain.keystroke, figures.box.keystroke);
