@@ -20,6 +20,8 @@ QList<long> characterPositions(const QString& line, const QFont& font) {
     box.resize(400, 150);
     box.show();
     box.setSourceText(line);
+    // Coloured first, as it is on screen: each run of one style is measured on its own.
+    box.SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
     const long lineEnd = box.SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, 0L);
     QList<long> positions;
     for (long at = 0;;) {
