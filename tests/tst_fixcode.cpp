@@ -65,8 +65,14 @@ void TestFixCode::agreesWithTheLiteralRuleOnRandomText() {
             text += pieces[random.bounded(int(pieces.size()))];
         QString expected = text;
         expected.replace(QLatin1String("\n"), QLatin1String("\r\n"));
-        int turns = 0;
-        FixCode(text, [&turns] { ++turns; });
+        // Held twice, the text is written anew; held once, it grows where it lies.
+        QString shared = text;
+        const QString otherHolder = shared;
+        FixCode(shared, [] {});
+        QCOMPARE(shared, expected);
+        QCOMPARE(otherHolder, text);
+        text.detach();
+        FixCode(text, [] {});
         QCOMPARE(text, expected);
     }
 }

@@ -1,3 +1,4 @@
+#include "main/fixcode.h"
 #include "scan/duplicateremoval.h"
 #include "scan/referencescanner.h"
 #include "scan/trimspaces.h"
@@ -97,6 +98,7 @@ private slots:
     void letsEventsRunOnLongTextWithoutOccurrences();
     void keepsItsResultWhenEventsReplaceTheCallersText();
     void agreesWithTheLiteralRuleOnRandomText();
+    void findsBeforeFixCodeWhatItFindsAfter();
     void fileReferencesAgreeWithTheLiteralRuleOnRandomText();
 };
 
@@ -316,6 +318,24 @@ void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {
         for (int i = 0; i < length; ++i)
             text += pieces[random.bounded(int(pieces.size()))];
         QCOMPARE(scanPageLinks(text), withoutDuplicates(literalPageLinks(text)));
+    }
+}
+
+void TestReferenceScanner::findsBeforeFixCodeWhatItFindsAfter() {
+    // Line feeds inside candidates, and candidates that FixCode's carriage returns carry past
+    // the length limit.
+    const QStringList pieces{".htm",          ".html", ".js", "=",  "\"", " ",
+                             "%3a",           "l",     "a",   "\n", "\r", "\n\n",
+                             QString(60, 'w')};
+    QRandomGenerator random(20261209);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = random.bounded(1, 40);
+        for (int i = 0; i < length; ++i)
+            text += pieces[random.bounded(int(pieces.size()))];
+        QString fixed = text;
+        FixCode(fixed);
+        QCOMPARE(scanPageLinksBeforeFixCode(text), scanPageLinks(fixed));
     }
 }
 

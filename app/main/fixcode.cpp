@@ -9,6 +9,38 @@ namespace {
 // Enough text to take about a millisecond.
 constexpr qsizetype kSliceLength = qsizetype(1) << 20;
 
+// A text someone else holds as well is written anew, front to back: growing it where it lies
+// would copy it first and then move nearly all of it again.
+QString withCarriageReturns(const QString text, qsizetype lineFeeds,
+                            const std::function<void()>& letEventsRun) {
+    QString fixed;
+    try {
+        fixed.resize(text.size() + lineFeeds);
+    } catch (const std::bad_alloc&) {
+        return text;
+    }
+    const QStringView original(text);
+    QChar* to = fixed.data();
+    qsizetype moved = 0;
+    for (qsizetype from = 0; from < original.size();) {
+        const qsizetype lineFeed = original.indexOf(QLatin1Char('\n'), from);
+        const qsizetype runEnd = lineFeed < 0 ? original.size() : lineFeed;
+        std::memcpy(to, original.data() + from, size_t(runEnd - from) * sizeof(QChar));
+        to += runEnd - from;
+        moved += runEnd - from;
+        if (lineFeed < 0)
+            break;
+        *to++ = QLatin1Char('\r');
+        *to++ = QLatin1Char('\n');
+        from = lineFeed + 1;
+        if (letEventsRun && moved >= kSliceLength) {
+            moved = 0;
+            letEventsRun();
+        }
+    }
+    return fixed;
+}
+
 } // namespace
 
 QString& FixCode(QString& text, const std::function<void()>& letEventsRun) {
@@ -26,6 +58,8 @@ QString& FixCode(QString& text, const std::function<void()>& letEventsRun) {
     }
     if (lineFeeds == 0)
         return text;
+    if (!text.isDetached())
+        return text = withCarriageReturns(text, lineFeeds, letEventsRun);
     const qsizetype oldSize = text.size();
     try {
         // A string held once grows where it lies (a large block is remapped, not copied).

@@ -38,6 +38,9 @@
 
 namespace {
 
+// Pages up to this many characters are searched for links while their line ends are turned.
+constexpr qsizetype kSearchedBeforeFixCode = qsizetype(32) << 20;
+
 // The clock the title animation waits on: seconds since midnight, single precision, so one
 // step lasts until the clock reading changes.
 double clockSeconds() {
@@ -155,15 +158,31 @@ void TarvellMain::getHtmlSource() {
         QString document = Inet1()->fetchText(urlbox()->text(), &fetched, std::ref(pump));
         if (!self)
             return;
-        FixCode(document, std::ref(pump));
-        if (!self)
-            return;
         // The page's links are found on another thread while the editor takes the page: they
         // are the links of the box's text when the box took the page whole. Should the window
         // go meanwhile, the search is waited for on the way out; it reads only its own copy.
-        std::future<QStringList> found =
-            std::async(std::launch::async, [page = document] { return scanPageLinks(page); });
-        const bool foundOnShownText = Text1()->setSourceText(document, std::ref(pump));
+        // Up to a size, the search starts before the line ends are turned, on the page as it
+        // came, which is then held twice until they are.
+        const bool searchedFirst = document.size() <= kSearchedBeforeFixCode;
+        std::future<QStringList> found;
+        if (searchedFirst) {
+            found = std::async(std::launch::async,
+                               [page = document] { return scanPageLinksBeforeFixCode(page); });
+        }
+        const qsizetype unfixedLength = document.size();
+        FixCode(document, std::ref(pump));
+        if (!self)
+            return;
+        // Without the memory to turn them, the line ends stay as they came; the links found
+        // before are then not those of the text shown.
+        const bool fixedAsSearched = !searchedFirst || document.size() != unfixedLength ||
+                                     !document.contains(QLatin1Char('\n'));
+        if (!searchedFirst) {
+            found =
+                std::async(std::launch::async, [page = document] { return scanPageLinks(page); });
+        }
+        const bool foundOnShownText =
+            Text1()->setSourceText(document, std::ref(pump)) && fixedAsSearched;
         if (!self)
             return;
         document.clear();

@@ -36,8 +36,14 @@ bool isDelimiter(QChar c) {
 
 } // namespace
 
-void walkReferences(const QString& source, const QStringList& extensions,
-                    const ReferenceVisitor& take, const std::function<void()>& letEventsRun) {
+namespace {
+
+// How the walk counts a candidate's length: as the text stands, or as it will stand once
+// FixCode has put a carriage return before every line feed.
+enum class LineFeeds { AsGiven, AsPairs };
+
+void walk(const QString& source, const QStringList& extensions, const ReferenceVisitor& take,
+          const std::function<void()>& letEventsRun, LineFeeds lineFeeds) {
     // Events run between occurrences and may set the caller's text anew; this reference keeps
     // the text the walk started on alive and unchanged.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
@@ -70,11 +76,25 @@ void walkReferences(const QString& source, const QStringList& extensions,
         for (const qsizetype dot : std::as_const(occurrences[k])) {
             // Nothing further back than the length limit can make an acceptable candidate, and
             // the character at firstEquals is a delimiter, so every walk ends in this window.
-            const qsizetype lowest = std::max(firstEquals, dot - (kCandidateLengthLimit - 1));
-            for (qsizetype j = dot - 1; j >= lowest; --j) {
-                if (isDelimiter(view[j])) {
-                    take(extensions[k], dot, view.sliced(j + 1, dot - j));
-                    break;
+            if (lineFeeds == LineFeeds::AsGiven) {
+                const qsizetype lowest = std::max(firstEquals, dot - (kCandidateLengthLimit - 1));
+                for (qsizetype j = dot - 1; j >= lowest; --j) {
+                    if (isDelimiter(view[j])) {
+                        take(extensions[k], dot, view.sliced(j + 1, dot - j));
+                        break;
+                    }
+                }
+            } else {
+                // The candidate after j, as long as it will be: a line feed counts twice.
+                qsizetype length = 1;
+                for (qsizetype j = dot - 1; j >= firstEquals; --j) {
+                    if (length >= kCandidateLengthLimit)
+                        break;
+                    if (isDelimiter(view[j])) {
+                        take(extensions[k], dot, view.sliced(j + 1, dot - j));
+                        break;
+                    }
+                    length += view[j] == QLatin1Char('\n') ? 2 : 1;
                 }
             }
             dots.letEventsRun();
@@ -82,12 +102,20 @@ void walkReferences(const QString& source, const QStringList& extensions,
     }
 }
 
+} // namespace
+
+void walkReferences(const QString& source, const QStringList& extensions,
+                    const ReferenceVisitor& take, const std::function<void()>& letEventsRun) {
+    walk(source, extensions, take, letEventsRun, LineFeeds::AsGiven);
+}
+
 namespace {
 
 // Room for an entry per hundred characters of text, up to a bound: growing a set of a hundred
 // thousand entries step by step costs more than filling it. Counting the references instead
 // would be a pass over the whole page that lets no events run.
-void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
+template <typename Listed>
+void reserveForReferences(Listed& listed, QStringList& entries, QStringView text) {
     constexpr qsizetype bound = qsizetype(1) << 18;
     const qsizetype room = std::min(text.size() / 100, bound);
     listed.reserve(room);
@@ -104,14 +132,50 @@ void appendOnce(QStringList& entries, QSet<QString>& listed, QString&& entry) {
 
 } // namespace
 
-QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun) {
+namespace {
+
+// A candidate as it will read once FixCode has put a carriage return before every line feed.
+QString withCarriageReturns(QStringView candidate) {
+    QString fixed;
+    fixed.reserve(candidate.size() + candidate.count(QLatin1Char('\n')));
+    for (const QChar c : candidate) {
+        if (c == QLatin1Char('\n'))
+            fixed.append(QLatin1Char('\r'));
+        fixed.append(c);
+    }
+    return fixed;
+}
+
+// A listed link with its hash. A look-up meets other links on its way; their stored hashes rule
+// them out without reading their characters, which lie all over the page.
+struct ListedLink {
+    QStringView text;
+    size_t hash;
+
+    friend bool operator==(const ListedLink& a, const ListedLink& b) {
+        return a.hash == b.hash && a.text == b.text;
+    }
+};
+
+// Taken with the seed every hash of this run uses, so a page cannot line its links up on one
+// hash any more than it could in a set of strings.
+size_t qHash(const ListedLink& link, size_t /*seed*/) {
+    return link.hash;
+}
+
+QStringList pageLinks(const QString& source, const std::function<void()>& letEventsRun,
+                      LineFeeds lineFeeds) {
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
     QStringList links;
-    QSet<QString> listed;
+    // Links already listed, seen where their characters lie: in the page, which this scan
+    // keeps unchanged, or in an entry of the list, whose characters stay where they are as the
+    // list grows. Most links are a piece of the page as it stands, and a repeat of one then
+    // costs no string at all.
+    QSet<ListedLink> listed;
     reserveForReferences(listed, links, text);
-    const auto take = [&text, &links, &listed](const QString& extension, qsizetype dotIndex,
-                                               QStringView candidate) {
+    const auto take = [&text, &links, &listed, lineFeeds](
+                          const QString& extension, qsizetype dotIndex, QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
             return;
@@ -123,23 +187,41 @@ QStringList scanPageLinks(const QString& source, const std::function<void()>& le
             return;
         }
         const QStringView suffix = QStringView(extension).sliced(1);
-        QString link;
-        if (candidate.contains(QLatin1Char('%'))) {
-            QString reference = candidate.toString();
+        const bool linesToFix =
+            lineFeeds == LineFeeds::AsPairs && candidate.contains(QLatin1Char('\n'));
+        QString built;
+        QStringView link;
+        if (linesToFix || candidate.contains(QLatin1Char('%'))) {
+            QString reference = linesToFix ? withCarriageReturns(candidate) : candidate.toString();
             reference.replace(QLatin1String("%3a"), QLatin1String(":"));
             reference.replace(QLatin1String("%2f"), QLatin1String("/"));
-            link = trimSpaces(reference);
-            link.append(suffix);
+            built = trimSpaces(reference);
+            built.append(suffix);
+            link = built;
         } else {
-            // Built once, at its final size: a page may hold a hundred thousand links.
-            link.reserve(trimmed.size() + suffix.size());
-            link.append(trimmed);
-            link.append(suffix);
+            // The candidate ends with the extension's dot, and the rest of the extension
+            // follows it in the page.
+            link = QStringView(trimmed.data(), trimmed.size() + suffix.size());
         }
-        appendOnce(links, listed, std::move(link));
+        const qsizetype before = listed.size();
+        listed.insert({link, qHash(link, QHashSeed::globalSeed())});
+        if (listed.size() == before)
+            return;
+        links.append(built.isNull() ? link.toString() : std::move(built));
     };
-    walkReferences(text, pageLinkExtensions(), take, letEventsRun);
+    walk(text, pageLinkExtensions(), take, letEventsRun, lineFeeds);
     return links;
+}
+
+} // namespace
+
+QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun) {
+    return pageLinks(source, letEventsRun, LineFeeds::AsGiven);
+}
+
+QStringList scanPageLinksBeforeFixCode(const QString& source,
+                                       const std::function<void()>& letEventsRun) {
+    return pageLinks(source, letEventsRun, LineFeeds::AsPairs);
 }
 
 QStringList scanFileReferences(const QString& source, const QString& baseUrl,
