@@ -4,6 +4,7 @@
 
 #include "main/startoptions.h"
 #include "main/tarvellmain.h"
+#include "platform/pagememory.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
+    reuseFreedPageMemory();
     QCoreApplication::setApplicationName(QStringLiteral("Tarvell"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
     QStringList arguments;

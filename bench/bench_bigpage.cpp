@@ -9,6 +9,7 @@
 
 #include "main/tarvellmain.h"
 #include "platform/inet.h"
+#include "platform/pagememory.h"
 #include "platform/sourcebox.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
@@ -108,6 +109,8 @@ Load load(TarvellMain& window, const QString& url, const std::function<void()>& 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does.
+    reuseFreedPageMemory();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc > 2 && QByteArray(argv[1]) == "--serve")

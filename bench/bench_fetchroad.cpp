@@ -7,6 +7,7 @@
 //   scripts/bench            (or: build/release/bin/bench_fetchroad)
 
 #include "main/tarvellmain.h"
+#include "platform/pagememory.h"
 #include "platform/sourcebox.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
@@ -75,6 +76,8 @@ double roadSeconds(TarvellMain& window, const QString& url) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does.
+    reuseFreedPageMemory();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // "--road N": only the 12 MB page, N times, for a profiler.
     const int roadOnly =

@@ -1,0 +1,15 @@
+#include "platform/pagememory.h"
+
+#include <cstdlib> // defines __GLIBC__ with the C library
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+void reuseFreedPageMemory() {
+#ifdef __GLIBC__
+    // 32 MiB is the largest threshold the library accepts.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
