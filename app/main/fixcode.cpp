@@ -1,5 +1,7 @@
 #include "fixcode.h"
 
+#include "scan/largepages.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -15,10 +17,13 @@ QString withCarriageReturns(const QString text, qsizetype lineFeeds,
                             const std::function<void()>& letEventsRun) {
     QString fixed;
     try {
-        fixed.resize(text.size() + lineFeeds);
+        // Exactly this size: grown by resize(), the block would be rounded up to a power of
+        // two, past the size the heap serves, and be mapped and cleared afresh every time.
+        fixed = QString(text.size() + lineFeeds, Qt::Uninitialized);
     } catch (const std::bad_alloc&) {
         return text;
     }
+    adviseLargePages(fixed.data(), fixed.size() * qsizetype(sizeof(QChar)));
     const QStringView original(text);
     QChar* to = fixed.data();
     qsizetype moved = 0;

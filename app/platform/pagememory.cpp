@@ -10,6 +10,6 @@ void reuseFreedPageMemory() {
 #ifdef __GLIBC__
     // 32 MiB is the largest threshold the library accepts.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
 #endif
 }

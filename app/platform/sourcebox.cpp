@@ -49,6 +49,9 @@ int utf8Width(const QString& text, qsizetype i) {
 // Big texts go in and out in slices of about this many characters or bytes.
 constexpr long kSliceBytes = long(4) << 20;
 
+// Room for typing in a new document beyond the text it is made for; more is made as it is needed.
+constexpr long kDocumentRoom = long(64) << 10;
+
 // The editor allocates and clears a new document's buffer in one call, about half a millisecond
 // per megabyte; from this size on, that call is made on a thread of its own.
 constexpr unsigned long kLoaderMadeAside = 16UL << 20;
@@ -220,7 +223,8 @@ bool SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // slice would cost the editor a pass over all the text before it. A document keeps no styles
     // while nothing colours the text: they would cost a byte per byte of the page.
     // Room for exactly the text and a little more: a document filled to the last byte would be
-    // moved whole the first time its text is read.
+    // moved whole the first time its text is read. Every byte of room is cleared when the
+    // document is made, so a little is what it gets.
     const QPointer<SourceBox> self(this);
     qsizetype bytes = 0;
     bool loneSurrogate = false;
@@ -238,7 +242,7 @@ bool SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     // is shown without colour, and without that byte.
     const bool coloured = text.size() <= kKeptTextLength;
     auto* loader = static_cast<ILoader*>(makeLoader(
-        static_cast<unsigned long>(bytes + kSliceBytes),
+        static_cast<unsigned long>(bytes + kDocumentRoom),
         coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE, letEventsRun));
     if (!self)
         return false;

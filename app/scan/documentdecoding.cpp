@@ -1,14 +1,13 @@
 #include "scan/documentdecoding.h"
 
+#include "scan/largepages.h"
+
 #include <QHash>
 #include <QList>
 #include <QStringDecoder>
 
 #include <algorithm>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 #include <optional>
 
 namespace {
@@ -112,21 +111,6 @@ bool isAsciiSpace(char c) {
 }
 
 constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
-
-// A big text written for the first time costs a page fault every 4 KB, more than decoding
-// it; in pages of 2 MB the system needs one fault where it needed 512.
-void adviseLargePages(void* start, qsizetype length) {
-#ifdef Q_OS_LINUX
-    constexpr quintptr large = quintptr(2) << 20;
-    const auto from = (reinterpret_cast<quintptr>(start) + large - 1) & ~(large - 1);
-    const auto to = (reinterpret_cast<quintptr>(start) + quintptr(length)) & ~(large - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(start);
-    Q_UNUSED(length);
-#endif
-}
 
 // A text of the given length with room to grow by an eighth: the shown text gets CR LF line
 // ends (FixCode), and a text in large pages that has to grow beyond its room is moved by the
