@@ -1,5 +1,7 @@
 #include "scan/duplicateremoval.h"
 
+#include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 class TestDuplicateRemoval : public QObject {
@@ -8,6 +10,7 @@ class TestDuplicateRemoval : public QObject {
 private slots:
     void removesRepeats_data();
     void removesRepeats();
+    void agreesWithASetOnManyEntries();
 };
 
 void TestDuplicateRemoval::removesRepeats_data() {
@@ -39,6 +42,24 @@ void TestDuplicateRemoval::removesRepeats() {
     QFETCH(QStringList, expected);
 
     QCOMPARE(withoutDuplicates(entries), expected);
+}
+
+void TestDuplicateRemoval::agreesWithASetOnManyEntries() {
+    // Enough distinct texts that some share a hash, each about three times.
+    QRandomGenerator random(20261207);
+    QStringList entries;
+    for (int i = 0; i < 900000; ++i)
+        entries << QString::number(random.bounded(300000), 36);
+    QList<qsizetype> expected;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!seen.contains(entries[i])) {
+            seen.insert(entries[i]);
+            expected << i;
+        }
+    }
+
+    QCOMPARE(firstCopies(entries), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDuplicateRemoval)

@@ -195,8 +195,9 @@ void TarvellMain::getHtmlSource() {
         Combo1()->clear();
         if (foundOnShownText) {
             m_previousPage = Program::PageURL;
+            // Waiting is all this thread does meanwhile, so events run at every turn.
             while (found.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
-                pump();
+                QCoreApplication::processEvents();
                 if (!self)
                     return;
             }
@@ -227,13 +228,13 @@ void TarvellMain::LookForFiles() {
     if (!self)
         return;
     m_previousPage = Program::PageURL;
-    const QStringList links = scanPageLinks(source, std::ref(pump));
+    QStringList links = scanPageLinks(source, std::ref(pump));
     if (!self)
         return;
-    listLinks(links);
+    listLinks(std::move(links));
 }
 
-void TarvellMain::listLinks(const QStringList& links) {
+void TarvellMain::listLinks(QStringList links) {
     // In front: entries another handler put into the list while the scan let events run, then
     // the page before. Those few are the only repeats the scan's own entries can have.
     QStringList all;
@@ -253,9 +254,10 @@ void TarvellMain::listLinks(const QStringList& links) {
     };
     all = front;
     all.reserve(front.size() + links.size());
-    for (const QString& link : links) {
+    // Moved, not copied: a copy would touch every entry's characters.
+    for (QString& link : links) {
         if (!isInFront(link))
-            all << link;
+            all << std::move(link);
     }
     // The whole list in one go: a hundred thousand links added one by one cost more than the
     // scan that found them.

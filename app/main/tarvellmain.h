@@ -65,7 +65,7 @@ protected:
 private:
     void bindButtons();
     // The link list from links already found in the source box's text.
-    void listLinks(const QStringList& links);
+    void listLinks(QStringList links);
 
     Form m_form;
     QPointer<FindFiles> m_fileFinder;

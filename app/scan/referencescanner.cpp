@@ -1,5 +1,6 @@
 #include "referencescanner.h"
 
+#include "scan/duplicateremoval.h"
 #include "scan/linkresolution.h"
 #include "scan/pacedsearch.h"
 #include "scan/trimspaces.h"
@@ -114,8 +115,7 @@ namespace {
 // Room for an entry per hundred characters of text, up to a bound: growing a set of a hundred
 // thousand entries step by step costs more than filling it. Counting the references instead
 // would be a pass over the whole page that lets no events run.
-template <typename Listed>
-void reserveForReferences(Listed& listed, QStringList& entries, QStringView text) {
+void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
     constexpr qsizetype bound = qsizetype(1) << 18;
     const qsizetype room = std::min(text.size() / 100, bound);
     listed.reserve(room);
@@ -146,35 +146,17 @@ QString withCarriageReturns(QStringView candidate) {
     return fixed;
 }
 
-// A listed link with its hash. A look-up meets other links on its way; their stored hashes rule
-// them out without reading their characters, which lie all over the page.
-struct ListedLink {
-    QStringView text;
-    size_t hash;
-
-    friend bool operator==(const ListedLink& a, const ListedLink& b) {
-        return a.hash == b.hash && a.text == b.text;
-    }
-};
-
-// Taken with the seed every hash of this run uses, so a page cannot line its links up on one
-// hash any more than it could in a set of strings.
-size_t qHash(const ListedLink& link, size_t /*seed*/) {
-    return link.hash;
-}
-
 QStringList pageLinks(const QString& source, const std::function<void()>& letEventsRun,
                       LineFeeds lineFeeds) {
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
-    QStringList links;
-    // Links already listed, seen where their characters lie: in the page, which this scan
-    // keeps unchanged, or in an entry of the list, whose characters stay where they are as the
-    // list grows. Most links are a piece of the page as it stands, and a repeat of one then
-    // costs no string at all.
-    QSet<ListedLink> listed;
-    reserveForReferences(listed, links, text);
-    const auto take = [&text, &links, &listed, lineFeeds](
+    // Every link found, where its characters lie: in the page, which this scan keeps unchanged,
+    // or, for the few that had to be written out, in an entry of written, whose characters
+    // stay where they are as the list grows. Repeats are told apart once all are found.
+    QList<QStringView> found;
+    QStringList written;
+    found.reserve(std::min(text.size() / 100, qsizetype(1) << 18));
+    const auto take = [&text, &found, &written, lineFeeds](
                           const QString& extension, qsizetype dotIndex, QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
@@ -189,27 +171,24 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
         const QStringView suffix = QStringView(extension).sliced(1);
         const bool linesToFix =
             lineFeeds == LineFeeds::AsPairs && candidate.contains(QLatin1Char('\n'));
-        QString built;
-        QStringView link;
         if (linesToFix || candidate.contains(QLatin1Char('%'))) {
             QString reference = linesToFix ? withCarriageReturns(candidate) : candidate.toString();
             reference.replace(QLatin1String("%3a"), QLatin1String(":"));
             reference.replace(QLatin1String("%2f"), QLatin1String("/"));
-            built = trimSpaces(reference);
-            built.append(suffix);
-            link = built;
+            written.append(trimSpaces(reference).append(suffix));
+            found.append(written.constLast());
         } else {
             // The candidate ends with the extension's dot, and the rest of the extension
             // follows it in the page.
-            link = QStringView(trimmed.data(), trimmed.size() + suffix.size());
+            found.append(QStringView(trimmed.data(), trimmed.size() + suffix.size()));
         }
-        const qsizetype before = listed.size();
-        listed.insert({link, qHash(link, QHashSeed::globalSeed())});
-        if (listed.size() == before)
-            return;
-        links.append(built.isNull() ? link.toString() : std::move(built));
     };
     walk(text, pageLinkExtensions(), take, letEventsRun, lineFeeds);
+    const QList<qsizetype> kept = firstCopies(found, letEventsRun);
+    QStringList links;
+    links.reserve(kept.size());
+    for (const qsizetype i : kept)
+        links.append(found[i].toString());
     return links;
 }
 
