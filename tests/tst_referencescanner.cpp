@@ -99,6 +99,7 @@ private slots:
     void keepsItsResultWhenEventsReplaceTheCallersText();
     void agreesWithTheLiteralRuleOnRandomText();
     void findsBeforeFixCodeWhatItFindsAfter();
+    void listsEachLinkOnceAmongMillions();
     void fileReferencesAgreeWithTheLiteralRuleOnRandomText();
 };
 
@@ -337,6 +338,24 @@ void TestReferenceScanner::findsBeforeFixCodeWhatItFindsAfter() {
         FixCode(fixed);
         QCOMPARE(scanPageLinksBeforeFixCode(text), scanPageLinks(fixed));
     }
+}
+
+void TestReferenceScanner::listsEachLinkOnceAmongMillions() {
+    // More links than the scan takes in one go, repeated across the whole page.
+    const int different = 700000;
+    QString page = QStringLiteral("<html>");
+    QStringList expected;
+    for (int i = 0; i < 1200000; ++i) {
+        const QString link = QStringLiteral("p") + QString::number(i % different, 36) +
+                             (i % 5 ? QStringLiteral(".htm") : QStringLiteral("%3a.htm"));
+        page += QStringLiteral("=") + link + QLatin1Char(' ');
+    }
+    for (int i = 0; i < different; ++i) {
+        expected << QStringLiteral("p") + QString::number(i, 36) +
+                        (i % 5 ? QStringLiteral(".htm") : QStringLiteral(":.htm"));
+    }
+
+    QCOMPARE(scanPageLinks(page), expected);
 }
 
 void TestReferenceScanner::fileReferencesAgreeWithTheLiteralRuleOnRandomText() {

@@ -146,17 +146,41 @@ QString withCarriageReturns(QStringView candidate) {
     return fixed;
 }
 
+// Enough that a page of a hundred thousand different links is one batch.
+constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
+
 QStringList pageLinks(const QString& source, const std::function<void()>& letEventsRun,
                       LineFeeds lineFeeds) {
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
-    // Every link found, where its characters lie: in the page, which this scan keeps unchanged,
+    // The links found, where their characters lie: in the page, which this scan keeps unchanged,
     // or, for the few that had to be written out, in an entry of written, whose characters
-    // stay where they are as the list grows. Repeats are told apart once all are found.
+    // stay where they are as the list grows. Repeats are told apart a batch at a time, so that
+    // a page of a million copies of a few links does not hold a million of anything.
     QList<QStringView> found;
     QStringList written;
-    found.reserve(std::min(text.size() / 100, qsizetype(1) << 18));
-    const auto take = [&text, &found, &written, lineFeeds](
+    QStringList links;
+    // The links of earlier batches, seen in the list itself; wanted from the second batch on.
+    QSet<QStringView> listed;
+    bool laterBatch = false;
+    found.reserve(std::min(text.size() / 100, kLinksPerBatch));
+    const auto listBatch = [&found, &written, &links, &listed, &laterBatch, &letEventsRun] {
+        if (laterBatch && listed.isEmpty()) {
+            for (const QString& link : std::as_const(links))
+                listed.insert(link);
+        }
+        for (const qsizetype i : firstCopies(found, letEventsRun)) {
+            if (laterBatch && listed.contains(found[i]))
+                continue;
+            links.append(found[i].toString());
+            if (laterBatch)
+                listed.insert(links.constLast());
+        }
+        found.clear();
+        written.clear();
+        laterBatch = true;
+    };
+    const auto take = [&text, &found, &written, &listBatch, lineFeeds](
                           const QString& extension, qsizetype dotIndex, QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
@@ -182,13 +206,11 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
             // follows it in the page.
             found.append(QStringView(trimmed.data(), trimmed.size() + suffix.size()));
         }
+        if (found.size() == kLinksPerBatch)
+            listBatch();
     };
     walk(text, pageLinkExtensions(), take, letEventsRun, lineFeeds);
-    const QList<qsizetype> kept = firstCopies(found, letEventsRun);
-    QStringList links;
-    links.reserve(kept.size());
-    for (const qsizetype i : kept)
-        links.append(found[i].toString());
+    listBatch();
     return links;
 }
 
