@@ -1,7 +1,5 @@
 #include "fixcode.h"
 
-#include "scan/largepages.h"
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -23,7 +21,6 @@ QString withCarriageReturns(const QString text, qsizetype lineFeeds,
     } catch (const std::bad_alloc&) {
         return text;
     }
-    adviseLargePages(fixed.data(), fixed.size() * qsizetype(sizeof(QChar)));
     const QStringView original(text);
     QChar* to = fixed.data();
     qsizetype moved = 0;

@@ -1,7 +1,5 @@
 #include "platform/memorysink.h"
 
-#include "scan/largepages.h"
-
 #include <utility>
 
 namespace {
@@ -24,10 +22,8 @@ std::optional<TransferFailure> MemorySink::begin(qint64 announced) {
             tr("%1 is %2 bytes long, more than the %3 bytes accepted.")
                 .arg(documentName(), QString::number(announced), QString::number(m_limit)));
     }
-    if (announced > 0) {
+    if (announced > 0)
         m_document.reserve(qMin(announced, largestReservation));
-        adviseLargePages(m_document.data(), m_document.capacity());
-    }
     return std::nullopt;
 }
 
