@@ -5,6 +5,7 @@
 // each such buffer afresh from the system and hands it back when it is freed, and the system
 // clears every page of it again at the first touch; for a page of 12 MB that clearing took
 // about a third of the time from Enter to the link list. Called once at the start, this takes
-// buffers of up to 32 MiB from the heap instead and keeps up to 64 MiB freed there for the next
-// page. A bigger buffer, and whatever the heap frees beyond that, goes back as before.
+// buffers of up to 32 MiB from the heap instead and keeps up to 128 MiB freed there for the
+// next page (with less, what a 12 MB page frees went back and had to be cleared again). A
+// bigger buffer, and whatever the heap frees beyond that, goes back as before.
 void reuseFreedPageMemory();
