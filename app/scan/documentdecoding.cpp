@@ -1,5 +1,7 @@
 #include "scan/documentdecoding.h"
 
+#include "scan/largepages.h"
+
 #include <QHash>
 #include <QList>
 #include <QStringDecoder>
@@ -147,6 +149,7 @@ QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
         textWithRoom(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
     QChar* const begin = text.data();
     QChar* out = begin;
+    adviseLargePages(begin, text.capacity() * qsizetype(sizeof(QChar)));
     for (qsizetype start = 0; start < bytes.size();) {
         qsizetype end = std::min(bytes.size(), start + kSliceBytes);
         if (end < bytes.size()) {
@@ -181,6 +184,7 @@ QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& let
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString text = textWithRoom(bytes.size());
     QChar* out = text.data();
+    adviseLargePages(out, text.capacity() * qsizetype(sizeof(QChar)));
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+// A big buffer written for the first time costs a page fault every 4 KB, more than writing it;
+// in pages of 2 MB the system needs one fault where it needed 512. For a buffer of more than
+// 32 MiB, which the system maps afresh every time, this asks for such pages over the whole
+// ones that fit in it; where the system has none to give, nothing changes.
+void adviseLargePages(void* start, qsizetype length);
