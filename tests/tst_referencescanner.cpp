@@ -22,6 +22,14 @@ QString linkPage(int links) {
     return page;
 }
 
+// Up to `most` pieces in a row, drawn at random.
+QString randomText(const QStringList& pieces, QRandomGenerator& random, int most) {
+    QString text;
+    for (int i = random.bounded(1, most); i > 0; --i)
+        text += pieces[random.bounded(int(pieces.size()))];
+    return text;
+}
+
 // The page-link rule read literally: one search per extension, a walk back all the way to a
 // delimiter, the length judged afterwards. Slow, and obviously what the rule says.
 QStringList literalPageLinks(const QString& s) {
@@ -314,10 +322,7 @@ void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {
                              ".",    "...",   "a",      "x",   "\r\n", QString(120, 'w')};
     QRandomGenerator random(20261207);
     for (int round = 0; round < 3000; ++round) {
-        QString text;
-        const int length = random.bounded(1, 60);
-        for (int i = 0; i < length; ++i)
-            text += pieces[random.bounded(int(pieces.size()))];
+        const QString text = randomText(pieces, random, 60);
         QCOMPARE(scanPageLinks(text), withoutDuplicates(literalPageLinks(text)));
     }
 }
@@ -330,10 +335,7 @@ void TestReferenceScanner::findsBeforeFixCodeWhatItFindsAfter() {
                              QString(60, 'w')};
     QRandomGenerator random(20261209);
     for (int round = 0; round < 3000; ++round) {
-        QString text;
-        const int length = random.bounded(1, 40);
-        for (int i = 0; i < length; ++i)
-            text += pieces[random.bounded(int(pieces.size()))];
+        const QString text = randomText(pieces, random, 40);
         QString fixed = text;
         FixCode(fixed);
         QCOMPARE(scanPageLinksBeforeFixCode(text), scanPageLinks(fixed));
@@ -378,10 +380,7 @@ void TestReferenceScanner::fileReferencesAgreeWithTheLiteralRuleOnRandomText() {
                              QString(120, 'w')};
     QRandomGenerator random(20261208);
     for (int round = 0; round < 3000; ++round) {
-        QString text;
-        const int length = random.bounded(1, 60);
-        for (int i = 0; i < length; ++i)
-            text += pieces[random.bounded(int(pieces.size()))];
+        const QString text = randomText(pieces, random, 60);
         QCOMPARE(scanFileReferences(text, base),
                  withoutDuplicates(literalFileReferences(text, base)));
     }
