@@ -34,20 +34,21 @@ void sortByHash(std::vector<HashedEntry>& entries, const std::function<void()>& 
 
 } // namespace
 
-QList<qsizetype> firstCopies(const QList<QStringView>& entries,
+quint32 entryHash(QStringView entry) {
+    // Seeded afresh in every run, as the toolkit's own tables are, so no page can line its
+    // entries up on one hash.
+    const size_t hash = qHash(entry, QHashSeed::globalSeed());
+    return quint32(hash ^ (quint64(hash) >> 32));
+}
+
+QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes,
                              const std::function<void()>& letEventsRun) {
     // Repeats are found side by side in a list sorted by hash, read from front to back, rather
     // than by looking each entry up at a random place of a table: for a hundred thousand links
-    // that was most of the time the link search took. The hashes are seeded afresh in every
-    // run, as the toolkit's own tables are, so no page can line its entries up on one of them.
-    const size_t seed = QHashSeed::globalSeed();
+    // that was most of the time the link search took.
     std::vector<HashedEntry> hashed(size_t(entries.size()));
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const size_t hash = qHash(entries[i], seed);
-        hashed[size_t(i)] = {quint32(hash ^ (quint64(hash) >> 32)), i};
-        if (letEventsRun && i % kEntriesBetweenTurns == kEntriesBetweenTurns - 1)
-            letEventsRun();
-    }
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        hashed[size_t(i)] = {hashes[i], i};
     sortByHash(hashed, letEventsRun);
     // Within a run of one hash, each entry is compared with the first copies found in the run
     // so far: a run of one text repeated is read once, and distinct texts share a hash rarely.
@@ -84,10 +85,14 @@ QList<qsizetype> firstCopies(const QList<QStringView>& entries,
 
 QList<qsizetype> firstCopies(const QStringList& entries) {
     QList<QStringView> views;
+    QList<quint32> hashes;
     views.reserve(entries.size());
-    for (const QString& entry : entries)
+    hashes.reserve(entries.size());
+    for (const QString& entry : entries) {
         views.append(entry);
-    return firstCopies(views);
+        hashes.append(entryHash(entry));
+    }
+    return firstCopies(views, hashes);
 }
 
 QStringList withoutDuplicates(const QStringList& entries) {

@@ -12,9 +12,14 @@
 // not stall the window.
 QList<qsizetype> firstCopies(const QStringList& entries);
 
-// The same for texts that lie elsewhere; letEventsRun gets a turn every few passes over them.
-QList<qsizetype> firstCopies(const QList<QStringView>& entries,
+// The same for texts that lie elsewhere, each with its entryHash, taken while the text was at
+// hand: read again later, texts spread over a page cost more than the rest of the work.
+// letEventsRun gets a turn every few passes over them.
+QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes,
                              const std::function<void()>& letEventsRun = {});
+
+// The hash firstCopies tells entries apart by.
+quint32 entryHash(QStringView entry);
 
 // The entries without repeats, by the same rule.
 QStringList withoutDuplicates(const QStringList& entries);

@@ -146,41 +146,48 @@ QString withCarriageReturns(QStringView candidate) {
     return fixed;
 }
 
-// Enough that a page of a hundred thousand different links is one batch.
+// Repeats are told apart a batch at a time: a million links, or 16 MB of them, whichever comes
+// first. A page of a hundred thousand different links is one batch.
 constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
+constexpr qsizetype kCharactersPerBatch = qsizetype(8) << 20;
 
 QStringList pageLinks(const QString& source, const std::function<void()>& letEventsRun,
                       LineFeeds lineFeeds) {
     // The ".htm" test reads the text itself, between turns of the caller's events.
     const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
-    // The links found, where their characters lie: in the page, which this scan keeps unchanged,
-    // or, for the few that had to be written out, in an entry of written, whose characters
-    // stay where they are as the list grows. Repeats are told apart a batch at a time, so that
-    // a page of a million copies of a few links does not hold a million of anything.
-    QList<QStringView> found;
-    QStringList written;
+    // Each link is written out while its characters are at hand, with its hash; repeats are
+    // told apart once a batch is complete, by sorting the hashes, and the first copies move
+    // into the list. A page of endless copies of a few links never holds more than a batch.
+    QStringList found;
+    QList<quint32> hashes;
+    qsizetype foundCharacters = 0;
     QStringList links;
     // The links of earlier batches, seen in the list itself; wanted from the second batch on.
     QSet<QStringView> listed;
     bool laterBatch = false;
     found.reserve(std::min(text.size() / 100, kLinksPerBatch));
-    const auto listBatch = [&found, &written, &links, &listed, &laterBatch, &letEventsRun] {
+    hashes.reserve(found.capacity());
+    const auto listBatch = [&found, &hashes, &foundCharacters, &links, &listed, &laterBatch,
+                            &letEventsRun] {
         if (laterBatch && listed.isEmpty()) {
             for (const QString& link : std::as_const(links))
                 listed.insert(link);
         }
-        for (const qsizetype i : firstCopies(found, letEventsRun)) {
-            if (laterBatch && listed.contains(found[i]))
+        const QList<QStringView> views(found.cbegin(), found.cend());
+        for (const qsizetype i : firstCopies(views, hashes, letEventsRun)) {
+            if (laterBatch && listed.contains(views[i]))
                 continue;
-            links.append(found[i].toString());
+            // Moved, its characters stay where views[i] sees them.
+            links.append(std::move(found[i]));
             if (laterBatch)
                 listed.insert(links.constLast());
         }
         found.clear();
-        written.clear();
+        hashes.clear();
+        foundCharacters = 0;
         laterBatch = true;
     };
-    const auto take = [&text, &found, &written, &listBatch, lineFeeds](
+    const auto take = [&text, &found, &hashes, &foundCharacters, &listBatch, lineFeeds](
                           const QString& extension, qsizetype dotIndex, QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
@@ -195,18 +202,23 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
         const QStringView suffix = QStringView(extension).sliced(1);
         const bool linesToFix =
             lineFeeds == LineFeeds::AsPairs && candidate.contains(QLatin1Char('\n'));
+        QString link;
         if (linesToFix || candidate.contains(QLatin1Char('%'))) {
             QString reference = linesToFix ? withCarriageReturns(candidate) : candidate.toString();
             reference.replace(QLatin1String("%3a"), QLatin1String(":"));
             reference.replace(QLatin1String("%2f"), QLatin1String("/"));
-            written.append(trimSpaces(reference).append(suffix));
-            found.append(written.constLast());
+            link = trimSpaces(reference);
+            link.append(suffix);
         } else {
-            // The candidate ends with the extension's dot, and the rest of the extension
-            // follows it in the page.
-            found.append(QStringView(trimmed.data(), trimmed.size() + suffix.size()));
+            // Built once, at its final size: a page may hold a hundred thousand links.
+            link.reserve(trimmed.size() + suffix.size());
+            link.append(trimmed);
+            link.append(suffix);
         }
-        if (found.size() == kLinksPerBatch)
+        hashes.append(entryHash(link));
+        foundCharacters += link.size();
+        found.append(std::move(link));
+        if (found.size() == kLinksPerBatch || foundCharacters >= kCharactersPerBatch)
             listBatch();
     };
     walk(text, pageLinkExtensions(), take, letEventsRun, lineFeeds);
