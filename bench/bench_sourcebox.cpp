@@ -8,6 +8,7 @@
 //
 //   build/release/bin/bench_sourcebox
 
+#include "platform/pagememory.h"
 #include "platform/sourcebox.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -127,6 +128,8 @@ std::vector<PageFigures> measuredWithToolkitLayout(const QString& program) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does.
+    reuseFreedPageMemory();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
