@@ -368,10 +368,13 @@ void TestTarvellMain::enterCancelsTheFetch() {
 }
 
 void TestTarvellMain::cancelDuringTheScan() {
-    // Enough links that the scan is still running well after the box has the page.
+    // A thousand links, then a tail the search walks back through at every ".htm" without
+    // finding a reference: the search runs for a tenth of a second and more after the box has
+    // the page, however busy the machine is, while the tail costs the box next to nothing.
     QByteArray body;
-    for (int i = 0; i < 500000; ++i)
+    for (int i = 0; i < 1000; ++i)
         body += "<a href=\"p" + QByteArray::number(i) + ".htm\">x</a>\n";
+    body += QByteArray(300, 'w') + QByteArray("a.htm").repeated(800000);
     m_server->setResponse("/big/index.html", page(body));
 
     HostedButton fetchButton = m_main.window->button("Lumet1");
@@ -392,7 +395,7 @@ void TestTarvellMain::cancelDuringTheScan() {
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/big/index.html"));
     QCOMPARE(fetchButton.caption(), QString(Idle));
-    QCOMPARE(m_main.window->Combo1()->count(), 500000);
+    QCOMPARE(m_main.window->Combo1()->count(), 1000);
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
