@@ -1,5 +1,6 @@
 #include "referencescanner.h"
 
+#include "main/fixcode.h"
 #include "scan/duplicateremoval.h"
 #include "scan/linkresolution.h"
 #include "scan/pacedsearch.h"
@@ -43,6 +44,23 @@ namespace {
 // FixCode has put a carriage return before every line feed.
 enum class LineFeeds { AsGiven, AsPairs };
 
+// Where the candidate that ends with the dot at `dot` begins: just after the nearest "=" or
+// double quote before it, or -1 when that is too far back. Nothing further back than the length
+// limit can make an acceptable candidate, and the character at firstEquals is a delimiter, so
+// every walk ends in this window. The length is the candidate's as it will be shown: a line
+// feed counts twice where FixCode is still to put a carriage return before it. Made once for
+// each way, so that the plain walk spends nothing on line feeds.
+template <bool LineFeedsCountTwice>
+qsizetype delimiterBefore(QStringView view, qsizetype dot, qsizetype firstEquals) {
+    qsizetype length = 1;
+    for (qsizetype j = dot - 1; j >= firstEquals && length < kCandidateLengthLimit; --j) {
+        if (isDelimiter(view[j]))
+            return j;
+        length += 1 + (LineFeedsCountTwice && view[j] == QLatin1Char('\n'));
+    }
+    return -1;
+}
+
 void walk(const QString& source, const QStringList& extensions, const ReferenceVisitor& take,
           const std::function<void()>& letEventsRun, LineFeeds lineFeeds) {
     // Events run between occurrences and may set the caller's text anew; this reference keeps
@@ -75,29 +93,11 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
     }
     for (qsizetype k = 0; k < extensions.size(); ++k) {
         for (const qsizetype dot : std::as_const(occurrences[k])) {
-            // Nothing further back than the length limit can make an acceptable candidate, and
-            // the character at firstEquals is a delimiter, so every walk ends in this window.
-            if (lineFeeds == LineFeeds::AsGiven) {
-                const qsizetype lowest = std::max(firstEquals, dot - (kCandidateLengthLimit - 1));
-                for (qsizetype j = dot - 1; j >= lowest; --j) {
-                    if (isDelimiter(view[j])) {
-                        take(extensions[k], dot, view.sliced(j + 1, dot - j));
-                        break;
-                    }
-                }
-            } else {
-                // The candidate after j, as long as it will be: a line feed counts twice.
-                qsizetype length = 1;
-                for (qsizetype j = dot - 1; j >= firstEquals; --j) {
-                    if (length >= kCandidateLengthLimit)
-                        break;
-                    if (isDelimiter(view[j])) {
-                        take(extensions[k], dot, view.sliced(j + 1, dot - j));
-                        break;
-                    }
-                    length += view[j] == QLatin1Char('\n') ? 2 : 1;
-                }
-            }
+            const qsizetype delimiter = lineFeeds == LineFeeds::AsPairs
+                                            ? delimiterBefore<true>(view, dot, firstEquals)
+                                            : delimiterBefore<false>(view, dot, firstEquals);
+            if (delimiter >= 0)
+                take(extensions[k], dot, view.sliced(delimiter + 1, dot - delimiter));
             dots.letEventsRun();
         }
     }
@@ -133,18 +133,6 @@ void appendOnce(QStringList& entries, QSet<QString>& listed, QString&& entry) {
 } // namespace
 
 namespace {
-
-// A candidate as it will read once FixCode has put a carriage return before every line feed.
-QString withCarriageReturns(QStringView candidate) {
-    QString fixed;
-    fixed.reserve(candidate.size() + candidate.count(QLatin1Char('\n')));
-    for (const QChar c : candidate) {
-        if (c == QLatin1Char('\n'))
-            fixed.append(QLatin1Char('\r'));
-        fixed.append(c);
-    }
-    return fixed;
-}
 
 // Repeats are told apart a batch at a time: a million links, or 16 MB of them, whichever comes
 // first. A page of a hundred thousand different links is one batch.
@@ -204,7 +192,9 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
             lineFeeds == LineFeeds::AsPairs && candidate.contains(QLatin1Char('\n'));
         QString link;
         if (linesToFix || candidate.contains(QLatin1Char('%'))) {
-            QString reference = linesToFix ? withCarriageReturns(candidate) : candidate.toString();
+            QString reference = candidate.toString();
+            if (linesToFix)
+                FixCode(reference);
             reference.replace(QLatin1String("%3a"), QLatin1String(":"));
             reference.replace(QLatin1String("%2f"), QLatin1String("/"));
             link = trimSpaces(reference);
