@@ -1,5 +1,7 @@
 #include "platform/pagememory.h"
 
+#include "scan/largepages.h"
+
 #include <cstdlib> // defines __GLIBC__ with the C library
 
 #ifdef __GLIBC__
@@ -9,7 +11,7 @@
 void reuseFreedPageMemory() {
 #ifdef __GLIBC__
     // 32 MiB is the largest threshold the library accepts.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_MMAP_THRESHOLD, int(kLargestHeapBuffer));
     mallopt(M_TRIM_THRESHOLD, 128 << 20);
 #endif
 }

@@ -4,18 +4,9 @@
 #include <sys/mman.h>
 #endif
 
-namespace {
-
-// Smaller buffers come from the heap (see reuseFreedPageMemory), which keeps them for the next
-// page, already written; asked for large pages, such a buffer now and then stalled the first
-// page of a run for a tenth of a second while the system compacted memory.
-constexpr qsizetype kFromTheHeap = qsizetype(32) << 20;
-
-} // namespace
-
 void adviseLargePages(void* start, qsizetype length) {
 #ifdef Q_OS_LINUX
-    if (length <= kFromTheHeap)
+    if (length <= kLargestHeapBuffer)
         return;
     constexpr quintptr large = quintptr(2) << 20;
     const auto from = (reinterpret_cast<quintptr>(start) + large - 1) & ~(large - 1);
