@@ -86,6 +86,11 @@ void TestDownloadNames::namesFromAnEntry_data() {
                                                             << ""
                                                             << "http://h.example/files/README"
                                                             << "README";
+    QTest::newRow("a name whose only dot leads it is all extension") << "http://h/.profile"
+                                                                     << ".profile"
+                                                                     << ".profile"
+                                                                     << "http://h/.profile"
+                                                                     << ".profile";
     QTest::newRow("address ending in a slash names no file") << "http://h/dir/"
                                                              << ""
                                                              << ""
@@ -149,6 +154,14 @@ void TestDownloadNames::refusedNames_data() {
     QTest::newRow("tab") << "a\tb.gif" << true;
     QTest::newRow("line feed") << "a\nb.gif" << true;
     QTest::newRow("delete character") << QStringLiteral("a\x7F.gif") << true;
+    QTest::newRow("unit separator, the last control character")
+        << QStringLiteral("a\x1F.gif") << true;
+    QTest::newRow("right-to-left override, which shows txt.exe as exe.txt")
+        << QStringLiteral("bidi\u202Etxt.exe") << true;
+    QTest::newRow("zero-width space") << QStringLiteral("pic\u200B.gif") << true;
+    QTest::newRow("first strong isolate") << QStringLiteral("pic\u2068.gif") << true;
+    QTest::newRow("letters of other scripts")
+        << QStringLiteral("caf\u00E9-\u0444\u043E\u0442\u043E.gif") << false;
     QTest::newRow("plain name") << "pic.gif" << false;
     QTest::newRow("three dots in front") << "...x.gif" << false;
     QTest::newRow("hidden name") << ".profile" << false;

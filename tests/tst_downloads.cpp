@@ -17,16 +17,22 @@
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Response = TestHttpServer::Response;
 
@@ -75,16 +81,27 @@ private Q_SLOTS:
     void okSavesAndCloses();
     void replaceQuestion_data();
     void replaceQuestion();
+    void dismissingAQuestionMeansNo_data();
+    void dismissingAQuestionMeansNo();
     void failureLeavesTheWindowReadyForAnotherTry_data();
     void failureLeavesTheWindowReadyForAnotherTry();
+    void okIgnoresANameOfSpaces_data();
+    void okIgnoresANameOfSpaces();
+    void cancelWritesNothing_data();
     void cancelWritesNothing();
     void saveWindowKeepsTheFileItWasOpenedFor();
     void listsKeepInStep();
+    void keysInTheFileList_data();
+    void keysInTheFileList();
+    void progressShowsAsTheFileArrives_data();
+    void progressShowsAsTheFileArrives();
 
     void checkedRun_data();
     void checkedRun();
     void checkedRunAnsweredNo();
+    void installedCopySavesIntoTheDownloadFolder();
     void cancelEndsOnlyTheTransferInProgress();
+    void exitEndsTheRun_data();
     void exitEndsTheRun();
     void entriesRemovedWhileItRuns();
 
@@ -223,23 +240,27 @@ void TestDownloads::okSavesAndCloses() {
 
 void TestDownloads::replaceQuestion_data() {
     QTest::addColumn<MessageAnswer>("answer");
+    QTest::addColumn<QString>("typed"); // the file that exists is this name with ".gif"
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("No leaves file and window as they were")
-        << MessageAnswer::No << QByteArray("an old and longer content");
+        << MessageAnswer::No << "photo" << QByteArray("an old and longer content");
     QTest::newRow("Yes replaces the longer file entirely")
-        << MessageAnswer::Yes << QByteArray("new");
+        << MessageAnswer::Yes << "photo" << QByteArray("new");
+    QTest::newRow("a hidden file is asked about too")
+        << MessageAnswer::No << ".photo" << QByteArray("an old and longer content");
 }
 
 void TestDownloads::replaceQuestion() {
     QFETCH(MessageAnswer, answer);
+    QFETCH(QString, typed);
     QFETCH(QByteArray, expected);
 
     m_server->setResponse("/pic.gif", file("new"));
-    write(m_folder->filePath("photo.gif"), "an old and longer content");
+    write(m_folder->filePath(typed + ".gif"), "an old and longer content");
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
-    dialog->Text1()->setText("photo");
+    dialog->Text1()->setText(typed);
     m_main.boxes->answers.enqueue(answer);
 
     dialog->button("Lumet1").click();
@@ -250,29 +271,98 @@ void TestDownloads::replaceQuestion() {
     QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::None);
     if (answer == MessageAnswer::No) {
         QVERIFY(dialog && !dialog->isSaving());
-        QCOMPARE(dialog->Text1()->text(), QString("photo"));
+        QCOMPARE(dialog->Text1()->text(), typed);
         QCOMPARE(m_server->requestCount("/pic.gif"), 0);
     } else {
         QTRY_VERIFY(!dialog);
     }
-    QCOMPARE(contentOf(m_folder->filePath("photo.gif")), expected);
+    QCOMPARE(contentOf(m_folder->filePath(typed + ".gif")), expected);
+}
+
+void TestDownloads::dismissingAQuestionMeansNo_data() {
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("escape"); // else the box's close button
+
+    QTest::newRow("replace question, Escape") << "replace" << true;
+    QTest::newRow("replace question, close button") << "replace" << false;
+    QTest::newRow("D/L Checked question, Escape") << "checked" << true;
+    QTest::newRow("D/L Checked question, close button") << "checked" << false;
+}
+
+void TestDownloads::dismissingAQuestionMeansNo() {
+    QFETCH(QString, question);
+    QFETCH(bool, escape);
+
+    m_server->setResponse("/pic.gif", file("new"));
+    write(m_folder->filePath("pic.gif"), "the old picture");
+    QPointer<Dialog> dialog;
+    FindFiles* finder = nullptr;
+    if (question == "replace") {
+        dialog = openSaveWindow(m_server->url("/pic.gif"));
+        QVERIFY(dialog);
+    } else {
+        finder = openFinder({m_server->url("/pic.gif")});
+        QVERIFY(finder);
+        finder->List1()->setTicked(0, true);
+    }
+    // The real box this time, sent away as a user would.
+    m_main.boxes.reset();
+    bool dismissed = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || dismissed)
+            return;
+        dismissed = true;
+        if (escape)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            box->close();
+    });
+    poll.start(10);
+
+    if (dialog)
+        dialog->button("Lumet1").click();
+    else
+        finder->button("Lumet1").click();
+
+    m_main.boxes = std::make_unique<MessageRecorder>();
+    QVERIFY(dismissed);
+    QTest::qWait(50);
+    QCOMPARE(m_server->requestCount("/pic.gif"), 0);
+    QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the old picture"));
+    if (dialog)
+        QVERIFY(!dialog->isSaving());
+    else
+        QCOMPARE(finder->runState(), FindFiles::RunState::Idle);
 }
 
 void TestDownloads::failureLeavesTheWindowReadyForAnotherTry_data() {
     QTest::addColumn<Response>("response");
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("fetched"); // false: refused before anything is asked for
 
-    QTest::newRow("error page") << file("<html>Not here</html>", 404) << "pic.gif";
-    QTest::newRow("name climbing out of the folder") << file("new") << "../pic.gif";
-    QTest::newRow("name that is a folder") << file("new") << "sub";
+    QTest::newRow("error page") << file("<html>Not here</html>", 404) << "pic.gif" << true;
+    QTest::newRow("not modified, which is not the file") << [] {
+        Response notModified = file(QByteArray());
+        notModified.status = 304;
+        notModified.reason = "Not Modified";
+        return notModified;
+    }() << "pic.gif" << true;
+    QTest::newRow("name climbing out of the folder") << file("new") << "../pic.gif" << false;
+    QTest::newRow("name that is a folder") << file("new") << "sub" << false;
+    QTest::newRow("read-only file") << file("new") << "locked" << false;
 }
 
 void TestDownloads::failureLeavesTheWindowReadyForAnotherTry() {
     QFETCH(Response, response);
     QFETCH(QString, typed);
+    QFETCH(bool, fetched);
 
     QDir(m_folder->path()).mkdir("sub.gif");
     write(m_folder->filePath("pic.gif"), "the old picture");
+    write(m_folder->filePath("locked.gif"), "kept");
+    QFile::setPermissions(m_folder->filePath("locked.gif"), QFile::ReadOwner);
     m_server->setResponse("/pic.gif", response);
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
@@ -282,13 +372,16 @@ void TestDownloads::failureLeavesTheWindowReadyForAnotherTry() {
     dialog->button("Lumet1").click();
 
     const QString failure = QString::fromLatin1(Dialog::FailureText);
-    QTRY_COMPARE(m_main.boxes->texts().last(), failure);
+    QTRY_COMPARE(m_main.boxes->lastText(), failure);
     QCOMPARE(m_main.boxes->messages.last().icon, MessageIcon::Stop);
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QString("Save As..."));
     QVERIFY(dialog->button("Lumet1").isEnabled());
+    QCOMPARE(m_server->requestCount("/pic.gif"), fetched ? 1 : 0);
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the old picture"));
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"pic.gif"});
+    QCOMPARE(contentOf(m_folder->filePath("locked.gif")), QByteArray("kept"));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"locked.gif", "pic.gif"}));
 
     // Put right, the same window saves.
     m_server->setResponse("/pic.gif", file("the new picture"));
@@ -298,7 +391,38 @@ void TestDownloads::failureLeavesTheWindowReadyForAnotherTry() {
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the new picture"));
 }
 
+void TestDownloads::okIgnoresANameOfSpaces_data() {
+    QTest::addColumn<QString>("typed");
+
+    QTest::newRow("empty name") << "";
+    QTest::newRow("name of spaces only") << "   ";
+}
+
+void TestDownloads::okIgnoresANameOfSpaces() {
+    QFETCH(QString, typed);
+    m_server->setResponse("/pic.gif", file("new"));
+    QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
+    QVERIFY(dialog);
+    dialog->Text1()->setText(typed);
+
+    dialog->button("Lumet1").click();
+
+    QTest::qWait(50);
+    QVERIFY(dialog && !dialog->isSaving());
+    QVERIFY(m_main.boxes->messages.isEmpty());
+    QCOMPARE(m_server->requestCount("/pic.gif"), 0);
+    QVERIFY(QDir(m_folder->path()).isEmpty());
+}
+
+void TestDownloads::cancelWritesNothing_data() {
+    QTest::addColumn<bool>("byButton"); // else the window's close button
+
+    QTest::newRow("Cancel while the file arrives") << true;
+    QTest::newRow("the window closed while the file arrives") << false;
+}
+
 void TestDownloads::cancelWritesNothing() {
+    QFETCH(bool, byButton);
     m_server->setResponse("/pic.gif", stalling());
     write(m_folder->filePath("pic.gif"), "the old picture");
 
@@ -315,13 +439,26 @@ void TestDownloads::cancelWritesNothing() {
     QVERIFY(saving);
     saving->Dir1()->setPath(m_folder->path());
     m_main.boxes->answers.enqueue(MessageAnswer::Yes);
-    connect(m_server.get(), &TestHttpServer::requestReceived, saving,
-            [&saving] { saving->button("Lumet2").click(); });
+    bool stillFetching = true;
+    connect(m_server.get(), &TestHttpServer::requestReceived, saving, [&] {
+        if (byButton)
+            saving->button("Lumet2").click();
+        else
+            saving->close();
+        // Ended with the click, not left to end whenever the window is deleted.
+        stillFetching = saving && saving->Inet1()->isFetching();
+    });
     saving->button("Lumet1").click();
 
     QTRY_VERIFY(!saving);
-    // The interrupted save failed; the message comes once the window is gone.
-    QCOMPARE(m_main.boxes->texts().last(), QString::fromLatin1(Dialog::FailureText));
+    QVERIFY(!stillFetching);
+    QTest::qWait(50);
+    // The interrupted save failed; Cancel says so once, after the window has gone. Closed by
+    // its frame, the window goes without a word.
+    QStringList expected{QStringLiteral("This file already exists. Do you want to replace it?")};
+    if (byButton)
+        expected << QString::fromLatin1(Dialog::FailureText);
+    QCOMPARE(m_main.boxes->texts(), expected);
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the old picture"));
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"pic.gif"});
 }
@@ -384,6 +521,75 @@ void TestDownloads::listsKeepInStep() {
     QVERIFY(m_main.boxes->messages.size() == 1);
 }
 
+void TestDownloads::keysInTheFileList_data() {
+    QTest::addColumn<QList<int>>("keys"); // pressed in the folder list, one after another
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("Tab into the file list keeps the proposed name")
+        << QList<int>{Qt::Key_Tab} << "logo.gif";
+    QTest::newRow("an arrow key in the file list takes the file's name")
+        << QList<int>{Qt::Key_Tab, Qt::Key_Down} << "notes.txt";
+    QTest::newRow("Space takes the name of the file focus landed on")
+        << QList<int>{Qt::Key_Tab, Qt::Key_Space} << "archive.zip";
+}
+
+void TestDownloads::keysInTheFileList() {
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, name);
+    write(m_folder->filePath("archive.zip"), "the user's archive");
+    write(m_folder->filePath("notes.txt"), "the user's notes");
+    QPointer<Dialog> dialog = openSaveWindow(m_server->url("/logo.gif"));
+    QVERIFY(dialog);
+    QTRY_COMPARE(dialog->File1()->fileNames(), QStringList({"archive.zip", "notes.txt"}));
+    QApplication::setActiveWindow(dialog);
+    dialog->Dir1()->setFocus();
+
+    for (const int key : keys)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+
+    QCOMPARE(QApplication::focusWidget(), dialog->File1());
+    QCOMPARE(dialog->Text1()->text(), name);
+}
+
+void TestDownloads::progressShowsAsTheFileArrives_data() {
+    QTest::addColumn<bool>("checkedRun"); // else the save window
+
+    QTest::newRow("save window title") << false;
+    QTest::newRow("D/L Checked entry") << true;
+}
+
+void TestDownloads::progressShowsAsTheFileArrives() {
+    QFETCH(bool, checkedRun);
+    Response drip = file(QByteArray(20000, 'p'));
+    drip.dripChunk = 1000;
+    drip.dripIntervalMs = 20;
+    m_server->setResponse("/pic.gif", drip);
+    QStringList shown;
+    if (checkedRun) {
+        FindFiles* finder = openFinder({m_server->url("/pic.gif")});
+        QVERIFY(finder);
+        finder->List1()->setTicked(0, true);
+        connect(finder->List1()->entries(), &QAbstractItemModel::dataChanged, finder,
+                [&] { shown << finder->List1()->entries()->status(0); });
+        finder->button("Lumet1").click();
+        QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
+    } else {
+        QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
+        QVERIFY(dialog);
+        connect(dialog, &QWidget::windowTitleChanged, dialog,
+                [&](const QString& title) { shown << title; });
+        dialog->button("Lumet1").click();
+        QTRY_VERIFY(!dialog);
+    }
+    // Some share between none and all was shown on the way.
+    const QRegularExpression share(QStringLiteral("(\\d+)%"));
+    const bool between = std::any_of(shown.cbegin(), shown.cend(), [&](const QString& text) {
+        const int percent = share.match(text).captured(1).toInt();
+        return percent > 0 && percent < 100;
+    });
+    QVERIFY2(between, qPrintable(shown.join(" | ")));
+}
+
 // ---- D/L Checked ----
 
 void TestDownloads::checkedRun_data() {
@@ -391,22 +597,36 @@ void TestDownloads::checkedRun_data() {
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<QStringList>("files"); // name=content in the program's folder afterwards
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("during"); // done while the first file is fetched
 
-    QTest::newRow("nothing ticked")
-        << QStringList{"-/a.gif", "-/b.gif"} << QStringList{"", ""} << QStringList{} << QString();
+    const QString none;
+    QTest::newRow("nothing ticked") << QStringList{"-/a.gif", "-/b.gif"} << QStringList{"", ""}
+                                    << QStringList{} << QString() << none;
     QTest::newRow("every ticked file, the unticked one left")
         << QStringList{"/a.gif", "-/b.gif", "/dir/c.zip"} << QStringList{"saved", "", "saved"}
-        << QStringList{"a.gif=A", "c.zip=C"} << QString();
+        << QStringList{"a.gif=A", "c.zip=C"} << QString() << none;
     QTest::newRow("an error page among good files fails alone")
         << QStringList{"/a.gif", "/missing.gif", "/b.gif"}
         << QStringList{"saved", "failed", "saved"} << QStringList{"a.gif=A", "b.gif=B"}
-        << "1 of the 3 ticked files could not be downloaded.";
+        << "1 of the 3 ticked files could not be downloaded." << none;
+    QTest::newRow("only ticked files count as reached")
+        << QStringList{"/a.gif", "-/b.gif", "/missing.gif"} << QStringList{"saved", "", "failed"}
+        << QStringList{"a.gif=A"} << "1 of the 2 ticked files could not be downloaded." << none;
     QTest::newRow("the later of two same names wins")
         << QStringList{"/a.gif", "/dir/a.gif"} << QStringList{"saved", "saved"}
-        << QStringList{"a.gif=DA"} << QString();
-    QTest::newRow("names that cannot be written are refused")
+        << QStringList{"a.gif=DA"} << QString() << none;
+    QTest::newRow("names that cannot be written are refused, though the server has them")
         << QStringList{"/dir/", "/regcontrol", "/b.gif"} << QStringList{"failed", "failed", "saved"}
-        << QStringList{"b.gif=B"} << "2 of the 3 ticked files could not be downloaded.";
+        << QStringList{"b.gif=B"} << "2 of the 3 ticked files could not be downloaded." << none;
+    QTest::newRow("an entry with a line break shows its mark on its one line")
+        << QStringList{"/x\ny.gif", "/b.gif"} << QStringList{"failed", "saved"}
+        << QStringList{"b.gif=B"} << "1 of the 2 ticked files could not be downloaded." << none;
+    QTest::newRow("an entry unticked while it waits loses its mark")
+        << QStringList{"/a.gif", "/b.gif", "/dir/c.zip"} << QStringList{"saved", "", "saved"}
+        << QStringList{"a.gif=A", "c.zip=C"} << QString() << "untick 1";
+    QTest::newRow("the entry being fetched removed: the next one is still reached")
+        << QStringList{"/a.gif", "/b.gif", "/dir/c.zip"} << QStringList{"saved", "saved"}
+        << QStringList{"a.gif=A", "b.gif=B", "c.zip=C"} << QString() << "remove 0";
 }
 
 void TestDownloads::checkedRun() {
@@ -414,7 +634,10 @@ void TestDownloads::checkedRun() {
     QFETCH(QStringList, statuses);
     QFETCH(QStringList, files);
     QFETCH(QString, message);
+    QFETCH(QString, during);
 
+    m_server->setResponse("/dir/", file("a folder's page"));
+    m_server->setResponse("/regcontrol", file("not the registration tool"));
     m_server->setResponse("/a.gif", file("A"));
     m_server->setResponse("/b.gif", file("B"));
     m_server->setResponse("/dir/c.zip", file("C"));
@@ -430,6 +653,23 @@ void TestDownloads::checkedRun() {
     HostedButton run = finder->button("Lumet1");
     QString captionWhileAsked;
     m_main.boxes->whileShown = [&] { captionWhileAsked = run.caption(); };
+    // When the first file is asked for, every ticked entry after it waits its turn.
+    QStringList notWaiting;
+    CheckListModel* model = finder->List1()->entries();
+    connect(m_server.get(), &TestHttpServer::requestReceived, finder, [&] {
+        disconnect(m_server.get(), nullptr, finder, nullptr);
+        bool behind = false;
+        for (int row = 0; row < paths.size(); ++row) {
+            if (behind && !paths[row].startsWith('-') && model->status(row) != "waiting")
+                notWaiting << paths[row];
+            behind = behind || model->status(row).startsWith("fetching");
+        }
+        const QStringList action = during.split(' ');
+        if (action.first() == "untick")
+            finder->List1()->setTicked(action.last().toInt(), false);
+        if (action.first() == "remove")
+            finder->List1()->removeEntry(action.last().toInt());
+    });
 
     run.click();
 
@@ -443,9 +683,15 @@ void TestDownloads::checkedRun() {
     QCOMPARE(finder->button("Lumet1").caption(), QString("D/L Checked"));
     QVERIFY(finder->button("Lumet1").isEnabled());
 
+    QCOMPARE(notWaiting, QStringList());
     QStringList shown;
-    for (int row = 0; row < paths.size(); ++row)
-        shown << finder->List1()->entries()->status(row);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString status = model->status(row);
+        shown << status;
+        const QString line = model->data(model->index(row), Qt::DisplayRole).toString();
+        QVERIFY2(!line.contains('\n') && (status.isEmpty() || line.endsWith("[" + status + "]")),
+                 qPrintable(line));
+    }
     QCOMPARE(shown, statuses);
     QStringList written;
     for (const QString& name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
@@ -455,7 +701,8 @@ void TestDownloads::checkedRun() {
         QCOMPARE(m_main.boxes->messages.size(), 1);
     } else {
         QTRY_COMPARE(m_main.boxes->messages.size(), 2);
-        QVERIFY(m_main.boxes->texts().last().startsWith(message));
+        QVERIFY2(m_main.boxes->lastText().startsWith(message),
+                 qPrintable(m_main.boxes->lastText()));
         QCOMPARE(m_main.boxes->messages.last().icon, MessageIcon::Stop);
     }
 }
@@ -473,6 +720,31 @@ void TestDownloads::checkedRunAnsweredNo() {
     QCOMPARE(finder->runState(), FindFiles::RunState::Idle);
     QCOMPARE(m_server->requestCount("/a.gif"), 0);
     QVERIFY(QDir(m_folder->path()).isEmpty());
+}
+
+void TestDownloads::installedCopySavesIntoTheDownloadFolder() {
+    // A folder that is not the user's: another user's, or one the user may not write.
+    QTemporaryDir downloads;
+    QVERIFY(downloads.isValid());
+    setDownloadFolder(downloads.path());
+    const auto restore = qScopeGuard([] { setDownloadFolder(QString()); });
+    if (geteuid() == 0)
+        QVERIFY(::chown(QFile::encodeName(m_folder->path()).constData(), 4321, 4321) == 0);
+    else
+        QVERIFY(QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::ExeOwner));
+    m_server->setResponse("/a.gif", file("A"));
+    FindFiles* finder = openFinder({m_server->url("/a.gif")});
+    QVERIFY(finder);
+    finder->List1()->setTicked(0, true);
+
+    finder->button("Lumet1").click();
+
+    QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
+    QCOMPARE(m_main.boxes->texts().value(0),
+             checkedDownloadQuestion(downloads.path() + "/", false));
+    QCOMPARE(contentOf(downloads.filePath("a.gif")), QByteArray("A"));
+    QVERIFY(!QFile::exists(m_folder->filePath("a.gif")));
+    QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestDownloads::cancelEndsOnlyTheTransferInProgress() {
@@ -508,20 +780,35 @@ void TestDownloads::cancelEndsOnlyTheTransferInProgress() {
     QCOMPARE(m_main.boxes->messages.size(), 1);
 }
 
+void TestDownloads::exitEndsTheRun_data() {
+    QTest::addColumn<bool>("whileAsked"); // else while the first file is fetched
+
+    QTest::newRow("Exit while a file is fetched") << false;
+    QTest::newRow("the window closed while the question is open") << true;
+}
+
 void TestDownloads::exitEndsTheRun() {
+    QFETCH(bool, whileAsked);
     m_server->setResponse("/slow.gif", stalling());
     m_server->setResponse("/b.gif", file("B"));
     QPointer<FindFiles> finder = openFinder({m_server->url("/slow.gif"), m_server->url("/b.gif")});
     QVERIFY(finder);
     finder->List1()->setTicked(0, true);
     finder->List1()->setTicked(1, true);
-    connect(m_server.get(), &TestHttpServer::requestReceived, finder,
-            [&finder] { finder->button("Lumet3").click(); });
+    if (whileAsked) {
+        m_main.boxes->whileShown = [&finder] { finder->button("Lumet3").click(); };
+    } else {
+        connect(m_server.get(), &TestHttpServer::requestReceived, finder,
+                [&finder] { finder->button("Lumet3").click(); });
+    }
 
     finder->button("Lumet1").click();
 
+    // Closed while asked, the window is still there for a moment: the run must not start in it.
+    QVERIFY(!whileAsked || !finder || !finder->Inet1()->isFetching());
     QTRY_VERIFY(!finder);
     QTest::qWait(50); // nothing is left that could start the next entry
+    QCOMPARE(m_server->requestCount("/slow.gif"), whileAsked ? 0 : 1);
     QCOMPARE(m_server->requestCount("/b.gif"), 0);
     QVERIFY(QDir(m_folder->path()).isEmpty());
     QCOMPARE(m_main.boxes->messages.size(), 1);

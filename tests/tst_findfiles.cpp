@@ -189,6 +189,8 @@ void TestFindFiles::editItem_data() {
     QTest::newRow("empty answer changes nothing") << 1 << true << "" << before;
     QTest::newRow("cancelled box changes nothing") << 1 << false << "zwei" << before;
     QTest::newRow("nothing highlighted, nothing asked") << -1 << true << "zwei" << before;
+    QTest::newRow("the first entry can be edited")
+        << 0 << true << "eins" << QStringList{"eins", "two"};
 }
 
 void TestFindFiles::editItem() {
@@ -215,7 +217,7 @@ void TestFindFiles::editItem() {
     QCOMPARE(m_main.boxes->inputs.size(), 1);
     QCOMPARE(m_main.boxes->inputs.first().prompt, QString("Change to:"));
     QCOMPARE(m_main.boxes->inputs.first().title, QString("Edit Item"));
-    QCOMPARE(m_main.boxes->inputs.first().proposed, QString("two"));
+    QCOMPARE(m_main.boxes->inputs.first().proposed, QStringList({"one", "two"}).at(highlighted));
 }
 
 void TestFindFiles::removeItem() {

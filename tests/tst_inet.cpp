@@ -579,6 +579,10 @@ void TestInet::reportsFailures_data() {
         QTest::addRow("status %d", status) << answer << none << doc << qint64(0) << patient
                                            << Kind::HttpStatus << QString::number(status);
     }
+    Response flood = document("X-Filler: " + QByteArray(1000, 'f') + "\r\n");
+    flood.unendingHead = true;
+    QTest::newRow("header lines without end")
+        << flood << none << doc << qint64(0) << patient << Kind::Network << "bytes of headers";
     Response nowhere = document("Moved");
     nowhere.status = 302;
     nowhere.reason = "Found";
@@ -824,6 +828,9 @@ void TestInet::cancelEndsAWaitingFetchPromptly_data() {
     QTest::newRow("before any answer") << silent << 0;
     QTest::newRow("after the headers, while the server stalls") << stall << 200;
     QTest::newRow("while the body trickles in") << drip << 300;
+    // The caller has moved on: a document that came whole is dropped all the same.
+    QTest::newRow("after the document arrived, before the fetch returned")
+        << document("complete") << -1;
 }
 
 void TestInet::cancelEndsAWaitingFetchPromptly() {
@@ -835,6 +842,14 @@ void TestInet::cancelEndsAWaitingFetchPromptly() {
     inet.setStallTimeout(patientStallTimeout);
     bool fetchingWhenCancelled = false;
     connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&] {
+        if (cancelDelay < 0) {
+            // Connected after the fetch's own slot, so it runs once the fetch has its document.
+            connect(&inet, &Inet::finished, &inet, [&] {
+                fetchingWhenCancelled = true;
+                inet.cancel();
+            });
+            return;
+        }
         QTimer::singleShot(cancelDelay, &inet, [&] {
             fetchingWhenCancelled = inet.isFetching();
             inet.cancel();
@@ -853,6 +868,7 @@ void TestInet::cancelEndsAWaitingFetchPromptly() {
 
     // The next fetch is not affected by the earlier cancel.
     disconnect(m_server.get(), nullptr, &inet, nullptr);
+    disconnect(&inet, &Inet::finished, &inet, nullptr);
     m_server->setResponse("/next", document("next"));
     inet.prepare(0);
     QCOMPARE(fetched(inet, m_server->url("/next")).document, QByteArray("next"));

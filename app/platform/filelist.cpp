@@ -69,10 +69,13 @@ void FileList::keyPressEvent(QKeyEvent* event) {
     // Moving through the list with the keys picks the file as a click does. Only the keys:
     // focus arriving by Tab makes the first file current too, and taking its name then would
     // put an unrelated file's name in place of the proposed one, to be replaced at OK.
+    // A key that picks the file focus made current (the only one, say) counts as well.
     const QModelIndex before = currentIndex();
+    const bool wasPicked = before.isValid() && selectionModel()->isSelected(before);
     QListView::keyPressEvent(event);
-    if (currentIndex().isValid() && currentIndex() != before)
-        emit fileClicked(nameAt(currentIndex()));
+    const QModelIndex now = currentIndex();
+    if (now.isValid() && selectionModel()->isSelected(now) && (now != before || !wasPicked))
+        emit fileClicked(nameAt(now));
 }
 
 QString FileList::nameAt(const QModelIndex& shown) const {

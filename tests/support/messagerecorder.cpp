@@ -28,3 +28,7 @@ QStringList MessageRecorder::texts() const {
         result << m.text;
     return result;
 }
+
+QString MessageRecorder::lastText() const {
+    return messages.isEmpty() ? QString() : messages.last().text;
+}

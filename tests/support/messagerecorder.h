@@ -22,4 +22,7 @@ public:
     std::function<void()> whileShown;
 
     QStringList texts() const;
+    // The latest box's text, or nothing when no box came: a missing box fails the row that
+    // expects it, rather than the whole suite.
+    QString lastText() const;
 };

@@ -273,6 +273,16 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& method,
     bool keepAlive = false;
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
+    if (response.unendingHead) {
+        connection.body = response.body;
+        connection.endless = true;
+        connection.sent = 0;
+        connection.until = response.body.size();
+        connection.ending = Ending::Close;
+        socket->write(head);
+        pump(socket);
+        return;
+    }
     for (const auto& [name, value] : response.headers) {
         const QByteArray lower = name.toLower();
         hasLength = hasLength || lower == "content-length";

@@ -45,8 +45,9 @@ public:
         bool dropBeforeHeaders = false; // read the request and close without answering
         bool endless =
             false; // send the body over and over, without a length, until the client goes
-        bool unannounced = false; // no Content-Length: the body ends where the connection does
-        qint64 resetAfter = -1;   // send this much of the body, then reset the connection
+        bool unannounced = false;  // no Content-Length: the body ends where the connection does
+        qint64 resetAfter = -1;    // send this much of the body, then reset the connection
+        bool unendingHead = false; // after the status line, send the body as header lines forever
     };
 
     void setResponse(const QString& path, const Response& response);
