@@ -232,6 +232,17 @@ void TestControlHost::writeRegistry(const QString& path, const QString& kind,
         file.write("\n[ProgID\nlumet1.lumet\\CLSID\n");
     } else if (kind == "unreadable") {
         QVERIFY(QFile::setPermissions(path, {}));
+    } else if (kind == "no library entry") {
+        // The class is still named, but nothing says where its library is.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArrayList lines = file.readAll().split('\n');
+        file.close();
+        const auto removed =
+            lines.removeIf([](const QByteArray& line) { return line.contains("\\InprocServer="); });
+        QVERIFY(removed == 1);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(lines.join('\n'));
     }
 }
 
@@ -248,6 +259,9 @@ void TestControlHost::readsTheUsersRegistryThenTheSystemOne_data() {
         << "library" << QString() << true << QString() << QStringList();
     QTest::newRow("a damaged user registry over a working system one")
         << "damaged"
+        << "library" << true << QString() << QStringList();
+    QTest::newRow("a user registry whose class lost its library entry, over a working system one")
+        << "no library entry"
         << "library" << true << QString() << QStringList();
     QTest::newRow("registered nowhere") << QString() << QString() << false << "is not registered"
                                         << QStringList{"user registry", "system registry"};
