@@ -7,13 +7,16 @@
 #include "platform/checklist.h"
 #include "platform/checklistmodel.h"
 #include "platform/inet.h"
+#include "platform/programfolder.h"
 #include "platform/sourcebox.h"
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -350,6 +353,22 @@ void TestFindFiles::endToEndThroughTheButtons() {
     const QString base = server.url("/dir/");
     QCOMPARE(finder->List1()->texts(),
              QStringList({base + "b.jpg", base + "a.gif", base + "x.zip"}));
+
+    // A file is fetched naming the page it was found on, as a browser names it.
+    TestHttpServer::Response picture;
+    picture.body = "JFIF";
+    server.setResponse("/dir/b.jpg", picture);
+    QTemporaryDir programFolder;
+    setProgramFolder(programFolder.path());
+    const auto restore = qScopeGuard([] { setProgramFolder(QString()); });
+    finder->List1()->setTicked(0, true);
+    finder->button("Lumet1").click();
+    QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
+    QVERIFY2(server.lastRequestHeaders().contains(
+                 "\r\nReferer: " + server.url("/dir/index.html").toLatin1() + "\r\n"),
+             server.lastRequestHeaders().constData());
+    finder->List1()->setTicked(0, false);
+    m_main.boxes->messages.clear();
 
     QTest::mouseClick(finder->List1()->viewport(), Qt::LeftButton, {},
                       finder->List1()->visualRect(finder->List1()->entries()->index(2)).center());
