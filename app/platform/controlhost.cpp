@@ -34,10 +34,12 @@ QString registriesText(const QStringList& paths) {
 }
 
 // Loaded control libraries by path. Never unloaded: controls and the class objects they came
-// from live in that code, and unloading under them would crash at the next call.
+// from live in that code, and unloading under them would crash at the next call. The table is
+// never destroyed either: destroyed with the other statics at exit, it would leave its libraries
+// unreachable, and the leak checker would count them.
 QHash<QString, QLibrary*>& loadedLibraries() {
-    static QHash<QString, QLibrary*> libraries;
-    return libraries;
+    static auto* const libraries = new QHash<QString, QLibrary*>;
+    return *libraries;
 }
 
 inproc::GetClassObjectFn classObjectEntry(const QString& progId, const QString& path,
