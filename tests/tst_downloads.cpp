@@ -514,7 +514,7 @@ void TestDownloads::listsKeepInStep() {
     // A double-click saves under that name, and asks first since the file is there.
     m_main.boxes->answers.enqueue(MessageAnswer::Yes);
     emit dialog->File1()->fileDoubleClicked("pic.gif");
-    QCOMPARE(m_main.boxes->texts().first(),
+    QCOMPARE(m_main.boxes->texts().value(0),
              QString("This file already exists. Do you want to replace it?"));
     QTRY_VERIFY(!dialog);
     QCOMPARE(contentOf(folder.filePath("pic.gif")), QByteArray("new"));
@@ -673,7 +673,7 @@ void TestDownloads::checkedRun() {
 
     run.click();
 
-    QCOMPARE(m_main.boxes->texts().first(), checkedDownloadQuestion(m_folder->path() + "/"));
+    QCOMPARE(m_main.boxes->texts().value(0), checkedDownloadQuestion(m_folder->path() + "/"));
     QCOMPARE(m_main.boxes->messages.first().buttons, MessageButtons::YesNo);
     QCOMPARE(captionWhileAsked, QString("D/L Checked"));
     const bool anyTicked = !statuses.filter(QRegularExpression(".+")).isEmpty();

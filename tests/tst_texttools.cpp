@@ -193,7 +193,7 @@ void TestTextTools::replaceAllAnsweredNoChangesNothing() {
 void TestTextTools::replaceAllWithTheInitialTexts() {
     setSource("Find What? and Find What?");
     m_main.window->button("Lumet7").click();
-    QCOMPARE(m_main.boxes->texts().first(),
+    QCOMPARE(m_main.boxes->texts().value(0),
              QString("Are you sure you want to replace all the \"Find What?\"'s with "
                      "\"Replace with...\"'s?"));
     QCOMPARE(m_main.window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
