@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QNetworkProxyFactory>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSet>
@@ -52,6 +53,27 @@ qint64 residentMiB() {
     }
     return 0;
 }
+
+// Random addresses name random hosts, and none of them may be looked up: every host but this
+// machine's goes to a proxy that refuses the connection, and the name travels to the proxy
+// unresolved.
+class LoopbackOnly : public QNetworkProxyFactory {
+public:
+    explicit LoopbackOnly(quint16 refusingPort)
+        : m_refusingPort(refusingPort) {}
+
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+        const QString host = query.peerHostName();
+        if (query.queryType() == QNetworkProxyQuery::TcpServer ||
+            host == QLatin1String("127.0.0.1") || host == QLatin1String("localhost"))
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        return {
+            QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), m_refusingPort)};
+    }
+
+private:
+    quint16 m_refusingPort;
+};
 
 // Takes the addresses "Open URL" hands to the desktop, so that a run on a real display opens no
 // browser.
@@ -313,6 +335,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
+    QNetworkProxyFactory::setApplicationProxyFactory(
+        new LoopbackOnly(TestHttpServer::closedPort()));
     std::printf("random-input run: %d events, seed %u\n", events, seed);
     Monkey monkey(seed, events);
     return monkey.run();
