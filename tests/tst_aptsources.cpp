@@ -75,7 +75,7 @@ void TestAptSources::writesTheMachinesEntriesAsSourceEntries_data() {
         << ""
         << "Types: deb deb-src\n" + stanza << "Types: deb-src\n" + stanza;
     QTest::newRow("one-line entries with their options, comments left out")
-        << "deb [arch=amd64] http://archive.test/debian stable main\n"
+        << "deb [arch=amd64] http://archive.test/debian stable main # the archive\n"
            "# deb http://old.test/debian stable main\n"
         << ""
         << "deb-src [arch=amd64] http://archive.test/debian stable main\n";
