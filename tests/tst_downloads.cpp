@@ -499,12 +499,13 @@ void TestDownloads::cancelEndsOnlyTheTransferInProgress() {
     // Back at "D/L Checked" at once, but not to be started again while the rest runs.
     QVERIFY(!enabledRightAfterCancel);
     QVERIFY(run.isEnabled());
-    QCOMPARE(finder->List1()->entries()->status(0), QString("failed"));
+    // The user's own cancel is no failure: marked apart, and no error box for it.
+    QCOMPARE(finder->List1()->entries()->status(0), QString("cancelled"));
     QCOMPARE(finder->List1()->entries()->status(1), QString("saved"));
     QCOMPARE(contentOf(m_folder->filePath("slow.gif")), QByteArray("the old one"));
     QCOMPARE(contentOf(m_folder->filePath("b.gif")), QByteArray("B"));
-    QTRY_COMPARE(m_main.boxes->messages.size(), 2);
-    QVERIFY(m_main.boxes->texts().last().startsWith("1 of the 2 ticked files"));
+    QTest::qWait(50);
+    QCOMPARE(m_main.boxes->messages.size(), 1);
 }
 
 void TestDownloads::exitEndsTheRun() {

@@ -15,15 +15,16 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
 #include <QStyle>
 
 #include <memory>
+#include <utility>
 
-Dialog::Dialog(QWidget* parent)
-    : FadedWindow(parent) {
+Dialog::Dialog(QUrl referrer, QWidget* parent)
+    : FadedWindow(parent)
+    , m_referrer(std::move(referrer)) {
     m_form = FormLoader::load(QStringLiteral("Dialog"), this);
     setWindowIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     bindControls();
@@ -97,15 +98,19 @@ void Dialog::ok() {
     QString folder = Dir1()->path();
     // Fixed here: whatever the user changes in the window while the file arrives, it goes here.
     const QString fullPath = FixPath(folder) + name;
-    const QFileInfo target(fullPath);
     QPointer<Dialog> self(this);
-    if (!refusedNameReason(name).isEmpty() || target.isDir() || target.isSymLink()) {
+    // Refused before anything is fetched: a name that leaves the folder, a folder, a link, a
+    // read-only file.
+    if (!refusedNameReason(name).isEmpty() || FileSink::refusal(fullPath)) {
         MessageBox::show(this, QString::fromLatin1(FailureText), MessageButtons::Ok,
                          MessageIcon::Stop);
         return;
     }
-    // Hidden files are asked about too: replacing one unasked would lose it as surely.
-    if (target.exists()) {
+    // Hidden files are asked about too: replacing one unasked would lose it as surely. What the
+    // question is about is what the save may replace; a file that takes the name meanwhile is
+    // kept.
+    const FileSink::Target agreed = FileSink::Target::at(fullPath);
+    if (agreed.exists) {
         const MessageAnswer answer = MessageBox::show(
             this, QStringLiteral("This file already exists. Do you want to replace it?"),
             MessageButtons::YesNo, MessageIcon::None);
@@ -117,8 +122,10 @@ void Dialog::ok() {
     m_finalName = name;
     setWindowTitle(QString::fromLatin1(WaitCaption));
     button(QStringLiteral("Lumet1")).setEnabled(false);
+    auto sink = std::make_unique<FileSink>(fullPath);
+    sink->replaceOnly(agreed);
     Inet1()->prepare(0);
-    Inet1()->start(m_fileUrl, std::make_unique<FileSink>(fullPath));
+    Inet1()->start(m_fileUrl, std::move(sink), {m_referrer, true});
 }
 
 void Dialog::showProgress(qint64 received, qint64 total) {

@@ -8,6 +8,7 @@
 #include "platform/hostedbutton.h"
 
 #include <QString>
+#include <QUrl>
 
 class DriveList;
 class FileList;
@@ -25,7 +26,8 @@ public:
     static constexpr const char* FailureText =
         "There was an error. Please re-check your information (like file paths, file types, etc.)";
 
-    explicit Dialog(QWidget* parent = nullptr);
+    // referrer: the page the file was found on, named to the server as a browser names it.
+    explicit Dialog(QUrl referrer = {}, QWidget* parent = nullptr);
     ~Dialog() override;
 
     // Takes the download (FileURL, FileName, FileExt), centres, sets the pattern, proposes the
@@ -61,6 +63,7 @@ private:
     void backToIdle();
 
     Form m_form;
+    QUrl m_referrer;
     QString m_fileUrl;
     QString m_fileExt;
     QString m_finalName;

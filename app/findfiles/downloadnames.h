@@ -21,9 +21,10 @@ QString checkedEntryAddress(const QString& entry);
 QString finalName(const QString& typed, const QString& extension);
 
 // Why a name cannot be written into its folder, or empty when it can: an empty name, "." and
-// "..", a name holding a path separator (it would leave the folder) and one holding a control
-// character are all refused.
+// "..", a name holding a path separator (it would leave the folder), one holding a control
+// character and one holding an invisible mark that changes how it reads are all refused.
 QString refusedNameReason(const QString& name);
 
-// The question "D/L Checked" asks before it starts, naming the folder it writes into.
-QString checkedDownloadQuestion(const QString& folder);
+// The question "D/L Checked" asks before it starts, naming the folder it writes into: the
+// program's own folder, or else the user's download folder.
+QString checkedDownloadQuestion(const QString& folder, bool programFolder = true);

@@ -28,9 +28,10 @@
 #include <memory>
 #include <utility>
 
-FindFiles::FindFiles(SourceReader readSource, QWidget* parent)
+FindFiles::FindFiles(SourceReader readSource, QUrl pageAddress, QWidget* parent)
     : FadedWindow(parent)
-    , m_readSource(std::move(readSource)) {
+    , m_readSource(std::move(readSource))
+    , m_pageAddress(std::move(pageAddress)) {
     m_form = FormLoader::load(QStringLiteral("FindFiles"), this);
     setWindowIcon(programIcon());
     bindButtons();
@@ -50,6 +51,14 @@ void FindFiles::bindButtons() {
     }
     connect(Inet1(), &Inet::finished, this, &FindFiles::downloadFinished);
     connect(Inet1(), &Inet::progress, this, &FindFiles::downloadProgress);
+    CheckListModel* entries = List1()->entries();
+    connect(entries, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                entriesMoved(first, -(last - first + 1));
+            });
+    connect(
+        entries, &QAbstractItemModel::rowsInserted, this,
+        [this](const QModelIndex&, int first, int last) { entriesMoved(first, last - first + 1); });
 }
 
 void FindFiles::load() {
@@ -138,7 +147,7 @@ void FindFiles::download() {
     Program::FileURL = trimSpaces(List1()->text(row));
     Program::FileName = fileNameOf(Program::FileURL);
     Program::FileExt = fileExtOf(Program::FileName);
-    auto* dialog = new Dialog(this);
+    auto* dialog = new Dialog(m_pageAddress, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->load();
@@ -160,18 +169,30 @@ void FindFiles::downloadChecked() {
         break;
     }
 
-    QString folder = programFolder();
+    const CheckedRunFolder runFolder = checkedRunFolder();
+    if (runFolder.path.isEmpty()) {
+        MessageBox::show(this,
+                         QStringLiteral("This copy of Tarvell cannot save into its own folder, and "
+                                        "the desktop names no download folder to save into."),
+                         MessageButtons::Ok, MessageIcon::Stop);
+        return;
+    }
+    QString folder = runFolder.path;
     FixPath(folder);
     m_run = RunState::Asking;
     QPointer<FindFiles> self(this);
-    const MessageAnswer answer = MessageBox::show(this, checkedDownloadQuestion(folder),
-                                                  MessageButtons::YesNo, MessageIcon::None);
+    const MessageAnswer answer =
+        MessageBox::show(this, checkedDownloadQuestion(folder, runFolder.isProgramFolder),
+                         MessageButtons::YesNo, MessageIcon::None);
+    // The window may have closed, and with it ended the run, while the question was open.
     if (!self || m_run != RunState::Asking)
         return;
     if (answer == MessageAnswer::No) {
         m_run = RunState::Idle;
         return;
     }
+    if (!runFolder.isProgramFolder)
+        QDir().mkpath(runFolder.path); // where it fails, each file says why
     m_run = RunState::Running;
     showRunState();
     m_runFolder = folder;
@@ -179,6 +200,7 @@ void FindFiles::downloadChecked() {
     m_nextRow = 0;
     m_reached = 0;
     m_failed = 0;
+    m_cancelled = 0;
     for (int row = 0; row < m_runEnd; ++row) {
         if (List1()->isTicked(row))
             List1()->entries()->setStatus(row, QStringLiteral("waiting"));
@@ -215,15 +237,20 @@ void FindFiles::startNextDownload() {
             refused = QStringLiteral("\"%1\" is one of Tarvell's own files; a download never "
                                      "replaces it.")
                           .arg(Program::FileName);
+        const QString target = m_runFolder + Program::FileName;
+        if (refused.isEmpty()) {
+            if (const std::optional<TransferFailure> failure = FileSink::refusal(target))
+                refused = failure->message();
+        }
         if (!refused.isEmpty()) {
             markFailed(row, refused);
             continue;
         }
         m_current = QPersistentModelIndex(entries->index(row));
-        m_currentTarget = m_runFolder + Program::FileName;
+        m_currentTarget = target;
         entries->setStatus(row, QStringLiteral("fetching"));
         Inet1()->prepare(0);
-        Inet1()->start(address, std::make_unique<FileSink>(m_currentTarget));
+        Inet1()->start(address, std::make_unique<FileSink>(m_currentTarget), {m_pageAddress, true});
         return;
     }
 }
@@ -241,12 +268,19 @@ void FindFiles::downloadFinished(const TransferResult& result) {
         return;
     const int row = m_current.isValid() ? m_current.row() : -1;
     m_current = QPersistentModelIndex();
-    if (result.succeeded())
+    if (result.succeeded()) {
         List1()->entries()->setStatus(
             row, QStringLiteral("saved"),
             QStringLiteral("Saved as %1").arg(QDir::toNativeSeparators(m_currentTarget)));
-    else
+    } else if (result.failure->kind() == TransferFailure::Kind::Cancelled) {
+        // The user's own choice, not a fault: told apart from the files that failed.
+        ++m_cancelled;
+        List1()->entries()->setStatus(row, QStringLiteral("cancelled"),
+                                      QStringLiteral("You cancelled this download; nothing of it "
+                                                     "was saved."));
+    } else {
         markFailed(row, result.failure->message());
+    }
     startNextDownload();
 }
 
@@ -255,21 +289,37 @@ void FindFiles::markFailed(int row, const QString& reason) {
     List1()->entries()->setStatus(row, QStringLiteral("failed"), reason);
 }
 
+void FindFiles::entriesMoved(int first, int count) {
+    if (m_run != RunState::Running && m_run != RunState::Finishing)
+        return;
+    // Removed (count < 0) or inserted in front of a mark, entries move the mark with them; the
+    // entry being fetched may itself be gone, and the one that took its place comes next.
+    const auto move = [first, count](int& mark) {
+        if (first < mark)
+            mark += count < 0 ? -(std::min(mark, first - count) - first) : count;
+    };
+    move(m_nextRow);
+    move(m_runEnd);
+}
+
 void FindFiles::endRun() {
     const int failed = m_failed;
+    const int cancelled = m_cancelled;
     const int reached = m_reached;
     m_run = RunState::Idle;
     showRunState();
     if (failed == 0)
         return;
+    QString text = QStringLiteral("%1 of the %2 ticked files could not be downloaded")
+                       .arg(failed)
+                       .arg(reached);
+    if (cancelled > 0)
+        text += (cancelled == 1 ? QStringLiteral(", and 1 was cancelled")
+                                : QStringLiteral(", and %1 were cancelled").arg(cancelled));
+    text += QStringLiteral(". Rest the pointer on an entry marked \"failed\" to see why.");
     // Told once the run has unwound, not from inside the transfer's own finishing.
-    QTimer::singleShot(0, this, [this, failed, reached] {
-        MessageBox::show(this,
-                         QStringLiteral("%1 of the %2 ticked files could not be downloaded. Rest "
-                                        "the pointer on an entry marked \"failed\" to see why.")
-                             .arg(failed)
-                             .arg(reached),
-                         MessageButtons::Ok, MessageIcon::Stop);
+    QTimer::singleShot(0, this, [this, text] {
+        MessageBox::show(this, text, MessageButtons::Ok, MessageIcon::Stop);
     });
 }
 

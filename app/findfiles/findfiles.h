@@ -8,6 +8,7 @@
 #include "platform/hostedbutton.h"
 
 #include <QPersistentModelIndex>
+#include <QUrl>
 
 #include <functional>
 
@@ -22,7 +23,9 @@ public:
     // finder reads nothing else of that window.
     using SourceReader = std::function<QString(const std::function<void()>& letEventsRun)>;
 
-    explicit FindFiles(SourceReader readSource, QWidget* parent = nullptr);
+    // pageAddress is where the loaded page finally came from: its downloads name it as their
+    // Referer, as a browser's would.
+    FindFiles(SourceReader readSource, QUrl pageAddress, QWidget* parent = nullptr);
     ~FindFiles() override;
 
     // Scan, fade, then the repeats removed. The scan lets events run; the window may be gone
@@ -63,17 +66,22 @@ private:
     void downloadProgress(qint64 received, qint64 total);
     void downloadFinished(const TransferResult& result);
     void markFailed(int row, const QString& reason);
+    void entriesMoved(int first, int count);
     void endRun();
 
     SourceReader m_readSource;
+    QUrl m_pageAddress;
     Form m_form;
 
     RunState m_run = RunState::Idle;
-    QString m_runFolder; // the program's folder, ending in its separator
-    int m_runEnd = 0;    // entries at the start of the run; later ones are not read
+    QString m_runFolder; // where the run saves, ending in its separator
+    // Entries at the start of the run, later ones are not read; and the entry after the one the
+    // run last reached. Both move with the entries when some are removed during the run.
+    int m_runEnd = 0;
     int m_nextRow = 0;
     int m_reached = 0; // ticked entries the run has come to
     int m_failed = 0;
+    int m_cancelled = 0;
     QPersistentModelIndex m_current; // the entry being fetched, wherever edits move it
     QString m_currentTarget;         // and the file it goes to
 };

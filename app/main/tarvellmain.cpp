@@ -192,6 +192,7 @@ void TarvellMain::getHtmlSource() {
         if (!folder)
             throw std::runtime_error("the address names no folder");
         Program::BaseURL = *folder;
+        m_pageAddress = fetched;
         Combo1()->clear();
         if (foundOnShownText) {
             m_previousPage = Program::PageURL;
@@ -352,7 +353,7 @@ void TarvellMain::findFiles() {
         [this](const std::function<void()>& letEventsRun) {
             return Text1()->sourceText(letEventsRun);
         },
-        this);
+        m_pageAddress, this);
     m_fileFinder = finder;
     finder->setAttribute(Qt::WA_DeleteOnClose);
     finder->setWindowModality(Qt::ApplicationModal);

@@ -8,6 +8,7 @@
 #include "platform/hostedbutton.h"
 
 #include <QPointer>
+#include <QUrl>
 
 class QComboBox;
 class QLineEdit;
@@ -70,4 +71,5 @@ private:
     Form m_form;
     QPointer<FindFiles> m_fileFinder;
     QString m_previousPage; // the first entry of the link list, when it is the page before
+    QUrl m_pageAddress;     // where the loaded page finally came from, after redirects
 };

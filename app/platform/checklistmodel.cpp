@@ -1,5 +1,25 @@
 #include "platform/checklistmodel.h"
 
+#include <algorithm>
+
+namespace {
+
+// An entry is shown on one line, its status after it: a line break or another control
+// character in the text shows as its picture, so that nothing after it is pushed out of sight.
+QString oneLine(const QString& text) {
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
+    QString shown = text;
+    for (QChar& c : shown) {
+        if (isControl(c))
+            c = QChar(c.unicode() == 0x7F ? 0x2421 : 0x2400 + c.unicode());
+    }
+    return shown;
+}
+
+} // namespace
+
 int CheckListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_entries.size());
 }
@@ -10,9 +30,9 @@ QVariant CheckListModel::data(const QModelIndex& index, int role) const {
     const Entry& entry = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return entry.status.isEmpty()
-                   ? entry.text
-                   : entry.text + QStringLiteral("    [") + entry.status + QLatin1Char(']');
+        return entry.status.isEmpty() ? oneLine(entry.text)
+                                      : oneLine(entry.text) + QStringLiteral("    [") +
+                                            entry.status + QLatin1Char(']');
     case Qt::EditRole:
         return entry.text;
     case Qt::ToolTipRole:

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QSortFilterProxyModel>
 
 namespace {
@@ -61,13 +62,17 @@ FileList::FileList(QWidget* parent)
             [this](const QModelIndex& index) { emit fileClicked(nameAt(index)); });
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { emit fileDoubleClicked(nameAt(index)); });
-    // Moving through the list with the keyboard picks the file as a click does.
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid())
-                    emit fileClicked(nameAt(current));
-            });
     setPattern(QStringLiteral("*.*"));
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    // Moving through the list with the keys picks the file as a click does. Only the keys:
+    // focus arriving by Tab makes the first file current too, and taking its name then would
+    // put an unrelated file's name in place of the proposed one, to be replaced at OK.
+    const QModelIndex before = currentIndex();
+    QListView::keyPressEvent(event);
+    if (currentIndex().isValid() && currentIndex() != before)
+        emit fileClicked(nameAt(currentIndex()));
 }
 
 QString FileList::nameAt(const QModelIndex& shown) const {

@@ -21,8 +21,12 @@ public:
     QStringList fileNames() const;
 
 signals:
+    // A click on a file, or the user moving to one with the keys; never focus arriving.
     void fileClicked(const QString& name);
     void fileDoubleClicked(const QString& name);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString nameAt(const QModelIndex& shown) const;

@@ -1,15 +1,19 @@
 #include "platform/inet.h"
 
+#include "platform/contentdecoder.h"
 #include "platform/memorysink.h"
 #include "scan/documentdecoding.h"
+#include "scan/httpanswer.h"
 #include "scan/typedaddress.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QPointer>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
@@ -24,6 +28,9 @@ namespace {
 std::atomic<qint64> maxDocumentSize{Inet::defaultMaxDocumentSize};
 
 constexpr char userAgent[] = "Tarvell/1.0";
+
+// What is read from the connection at a time.
+constexpr qint64 readPiece = qint64(256) * 1024;
 
 QString hostAndPort(const QUrl& url) {
     const QString host = url.host().contains(QLatin1Char(':'))
@@ -45,25 +52,57 @@ QUrl checkedAddress(const QString& address) {
     return *url;
 }
 
-// Error pages are never handed over as the document: saved under a file's name they would
-// pass for the file.
-TransferFailure statusFailure(const QNetworkReply* reply, const QUrl& url) {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString reason =
-        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
-    return TransferFailure(Kind::HttpStatus,
-                           Inet::tr("The server at %1 answered with status %2%3.")
-                               .arg(hostAndPort(url))
-                               .arg(status)
-                               .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
+bool isSecure(const QUrl& url) {
+    return url.scheme() == QLatin1String("https");
 }
 
-bool isRedirect(const QNetworkReply* reply) {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool redirectStatus =
-        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    return redirectStatus &&
-           reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
+bool isRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// An answer that carries the whole document. Not 204 or 205, which carry none; not 206, a
+// piece of it that nobody asked for; not 304, a "you have it already" that nobody asked for
+// either; and no 3xx that is not followed, whose page only says where the document is.
+bool carriesTheDocument(int status) {
+    return status >= 200 && status < 300 && status != 204 && status != 205 && status != 206;
+}
+
+// Where the Referer may go: never from an encrypted page to an unencrypted address, and never
+// with the page's credentials or fragment.
+QByteArray referrerFor(const QUrl& referrer, const QUrl& target) {
+    if (!referrer.isValid() || referrer.isEmpty())
+        return {};
+    if (isSecure(referrer) && !isSecure(target))
+        return {};
+    return referrer.toEncoded(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+}
+
+// The Host header: the name as the network knows it, an IPv6 address in brackets, the port
+// unless it is the scheme's own.
+QByteArray hostHeader(const QUrl& url) {
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    const int defaultPort = isSecure(url) ? 443 : 80;
+    if (url.port() >= 0 && url.port() != defaultPort)
+        host += ':' + QByteArray::number(url.port());
+    return host;
+}
+
+// The desktop's proxy for an address. A plain http request to an http proxy is sent to the
+// proxy in full ("GET http://host/path"), as a browser sends it; everything else goes through
+// the socket's own proxy support (a tunnel or SOCKS).
+QNetworkProxy proxyFor(const QUrl& url) {
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    QNetworkProxy proxy =
+        proxies.isEmpty() ? QNetworkProxy(QNetworkProxy::NoProxy) : proxies.first();
+    if (proxy.type() == QNetworkProxy::HttpCachingProxy)
+        proxy.setType(QNetworkProxy::HttpProxy);
+    if (proxy.type() == QNetworkProxy::FtpCachingProxy ||
+        proxy.type() == QNetworkProxy::DefaultProxy)
+        proxy.setType(QNetworkProxy::NoProxy);
+    return proxy;
 }
 
 } // namespace
@@ -72,20 +111,24 @@ bool isRedirect(const QNetworkReply* reply) {
 
 struct Inet::Transfer {
     std::unique_ptr<TransferSink> sink;
+    TransferOptions options;
     quint64 serial = 0;
     int stallTimeout = 0;
-    QPointer<QNetworkReply> reply; // of the current hop
-    QUrl url;                      // of the current hop
-    QUrl origin;                   // as asked for
+    QPointer<QTcpSocket> socket;        // of the current hop
+    std::unique_ptr<HttpAnswer> answer; // of the current hop
+    QByteArray request;                 // of the current hop, sent once connected
+    QUrl url;                           // of the current hop
+    QUrl origin;                        // as asked for
     int redirects = 0;
-    bool headersTaken = false; // of the current hop
-    bool begun = false;        // the sink has been told that the document comes
-    qint64 announced = -1;     // the document's length, when known and comparable
-    qint64 received = 0;
-    qint64 reported = -1; // received, as the last progress() told it
+    bool begun = false;                      // the sink has been told that the document comes
+    std::unique_ptr<ContentDecoder> decoder; // of the document, once it comes
+    qint64 announced = -1;                   // the document's length over the line, when known
+    qint64 arrived = 0;   // the document's bytes over the line (packed, if it is)
+    qint64 received = 0;  // the document's bytes handed to the sink
+    qint64 reported = -1; // arrived, as the last progress() told it
     QElapsedTimer sinceReport;
     QByteArray contentType;
-    QByteArray piece; // of the document, on its way from the reply to the sink
+    QByteArray piece; // read from the connection, on its way to the answer
 };
 
 // A fetch that waits, on its own stack.
@@ -100,8 +143,7 @@ struct Inet::Waiting {
 // --- Inet ---------------------------------------------------------------------------------
 
 Inet::Inet(QObject* parent)
-    : QObject(parent)
-    , m_manager(new QNetworkAccessManager(this)) {
+    : QObject(parent) {
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         const int timeout = m_transfer->stallTimeout;
@@ -117,7 +159,7 @@ Inet::~Inet() {
     // No signal from a destructor: its receivers would meet a half-destroyed object. A fetch
     // waiting for this transfer learns through destroyed() that we are gone.
     m_stallTimer.stop();
-    releaseReply();
+    releaseSocket();
     m_transfer->sink->discard();
 }
 
@@ -143,12 +185,14 @@ bool Inet::isFetching() const {
     return m_transfer != nullptr;
 }
 
-bool Inet::start(const QString& address, std::unique_ptr<TransferSink> sink) {
+bool Inet::start(const QString& address, std::unique_ptr<TransferSink> sink,
+                 const TransferOptions& options) {
     if (m_transfer || !sink)
         return false;
     m_ended = nullptr; // a cancel now concerns the new transfer
     m_transfer = std::make_unique<Transfer>();
     m_transfer->sink = std::move(sink);
+    m_transfer->options = options;
     m_transfer->serial = ++m_serial;
     m_transfer->stallTimeout = effectiveStallTimeout();
     try {
@@ -167,125 +211,301 @@ bool Inet::start(const QString& address, std::unique_ptr<TransferSink> sink) {
     return true;
 }
 
+// Each hop is one request on a connection of its own, answered once: the connection closes
+// with the answer, and nothing is ever sent again on our behalf. The answer is read here,
+// byte for byte, so that its end is known exactly (see HttpAnswer).
 void Inet::request(const QUrl& address) {
     Transfer& transfer = *m_transfer;
     transfer.url = address;
-    transfer.headersTaken = false;
-    QNetworkRequest request(address);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
-    // Redirects are followed here rather than by Qt: the rules about where a redirect may lead
-    // are ours, and Qt 6.4 repeats requests when it is asked to let us vet each hop.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* reply = m_manager->get(request);
-    // Whatever a server sends, the reply holds at most this much; the rest waits in the
-    // connection until the sink has taken what came before.
-    reply->setReadBufferSize(readBufferSize);
-    transfer.reply = reply;
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+    transfer.answer = std::make_unique<HttpAnswer>();
+
+    const bool secure = isSecure(address);
+    QNetworkProxy proxy = proxyFor(address);
+    const bool toHttpProxy = !secure && proxy.type() == QNetworkProxy::HttpProxy;
+    QByteArray target;
+    if (toHttpProxy) {
+        target = address.toEncoded(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+    } else {
+        target = address.path(QUrl::FullyEncoded).toLatin1();
+        if (target.isEmpty())
+            target = "/";
+        if (address.hasQuery())
+            target += '?' + address.query(QUrl::FullyEncoded).toLatin1();
+    }
+    QByteArray text = "GET " + target + " HTTP/1.1\r\nHost: " + hostHeader(address) +
+                      "\r\nUser-Agent: " + userAgent + "\r\nAccept: */*\r\n";
+    // A download asks for the file as the server stores it; a page may come packed.
+    text += transfer.options.asStored ? "Accept-Encoding: identity\r\n"
+                                      : "Accept-Encoding: gzip, deflate\r\n";
+    const QByteArray referrer = referrerFor(transfer.options.referrer, address);
+    if (!referrer.isEmpty())
+        text += "Referer: " + referrer + "\r\n";
+    if (toHttpProxy && !proxy.user().isEmpty()) {
+        text += "Proxy-Authorization: Basic " +
+                (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64() + "\r\n";
+    }
+    transfer.request = text + "Connection: close\r\n\r\n";
+
+    QTcpSocket* socket = nullptr;
+    if (secure) {
+        auto* secureSocket = new QSslSocket(this);
+        QSslConfiguration configuration = secureSocket->sslConfiguration();
+        // HTTP/1.1 is all this connection speaks; a server must not switch to another.
+        configuration.setAllowedNextProtocols({QSslConfiguration::NextProtocolHttp1_1});
+        secureSocket->setSslConfiguration(configuration);
+        connect(secureSocket, &QSslSocket::encrypted, this, &Inet::sendRequest);
+        socket = secureSocket;
+    } else {
+        socket = new QTcpSocket(this);
+        connect(socket, &QTcpSocket::connected, this, &Inet::sendRequest);
+    }
+    transfer.socket = socket;
+    // Whatever a server sends, the socket holds at most this much before it is read; it is read
+    // as it comes.
+    socket->setReadBufferSize(readBufferSize);
+    connect(socket, &QTcpSocket::readyRead, this, [this] {
         m_stallTimer.start();
-        takeHeaders();
-    });
-    connect(reply, &QNetworkReply::readyRead, this, [this] {
-        m_stallTimer.start();
-        if (takeBody())
+        if (readAnswer())
             reportProgress(false);
     });
-    connect(reply, &QNetworkReply::encrypted, this, [this] { m_stallTimer.start(); });
-    connect(reply, &QNetworkReply::finished, this, &Inet::onReplyFinished);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] { m_stallTimer.start(); });
+    connect(socket, &QTcpSocket::disconnected, this, &Inet::connectionEnded);
+    connect(socket, &QTcpSocket::errorOccurred, this, &Inet::connectionFailed);
+
+    if (toHttpProxy) {
+        socket->setProxy(QNetworkProxy::NoProxy);
+        socket->connectToHost(proxy.hostName(), proxy.port());
+    } else {
+        socket->setProxy(proxy);
+        const QString host = address.host(QUrl::FullyEncoded);
+        const quint16 port = quint16(address.port(secure ? 443 : 80));
+        if (auto* secureSocket = qobject_cast<QSslSocket*>(socket))
+            secureSocket->connectToHostEncrypted(host, port);
+        else
+            socket->connectToHost(host, port);
+    }
     m_stallTimer.start();
 }
 
-// Each of the following returns whether the transfer still runs: a failure, or a slot of a
-// signal emitted on the way, may have ended it, and then nothing of it may be touched.
+void Inet::sendRequest() {
+    m_stallTimer.start();
+    m_transfer->socket->write(m_transfer->request);
+}
+
+// Each of the following returns whether the transfer still runs: a failure, a redirect, the
+// end of the answer, or a slot of a signal emitted on the way may have ended it, and then
+// nothing of it may be touched.
+
+bool Inet::readAnswer() {
+    const quint64 serial = m_transfer->serial;
+    const QPointer<QTcpSocket> socket = m_transfer->socket;
+    while (socket && socket->bytesAvailable() > 0) {
+        Transfer& transfer = *m_transfer;
+        // One buffer serves the whole transfer: a fresh one per piece costs a page fault per
+        // 4 KB.
+        transfer.piece.resize(qMin(socket->bytesAvailable(), readPiece));
+        const qint64 got = socket->read(transfer.piece.data(), transfer.piece.size());
+        if (got <= 0)
+            break;
+        if (!takeAnswer(QByteArrayView(transfer.piece.constData(), got)))
+            return false;
+        if (!m_transfer || m_transfer->serial != serial || m_transfer->socket != socket)
+            return false;
+    }
+    return true;
+}
+
+bool Inet::takeAnswer(QByteArrayView bytes) {
+    for (qsizetype at = 0; at < bytes.size();) {
+        Transfer& transfer = *m_transfer;
+        HttpAnswer& answer = *transfer.answer;
+        const bool headBefore = answer.stage() == HttpAnswer::Stage::Head;
+        std::optional<TransferFailure> refused;
+        at += answer.feed(bytes.sliced(at), [&](QByteArrayView body) {
+            transfer.arrived += body.size();
+            const bool decoded = transfer.decoder->feed(body, [&](QByteArrayView document) {
+                refused = transfer.sink->write(document);
+                if (!refused)
+                    transfer.received += document.size();
+                return !refused;
+            });
+            if (!decoded && !refused)
+                refused = TransferFailure(Kind::Coding, transfer.decoder->error());
+            return !refused;
+        });
+        if (refused) {
+            conclude(std::move(refused));
+            return false;
+        }
+        switch (answer.stage()) {
+        case HttpAnswer::Stage::Failed:
+            conclude(TransferFailure(Kind::Network,
+                                     tr("The answer from %1 could not be read: %2")
+                                         .arg(hostAndPort(transfer.url), answer.error())));
+            return false;
+        case HttpAnswer::Stage::Head:
+            break;
+        case HttpAnswer::Stage::Body:
+        case HttpAnswer::Stage::Done:
+            if (headBefore && !takeHeaders())
+                return false;
+            if (transfer.answer->stage() == HttpAnswer::Stage::Done) {
+                finishAnswer();
+                return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
 
 bool Inet::takeHeaders() {
     Transfer& transfer = *m_transfer;
-    const QNetworkReply* reply = transfer.reply;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (transfer.headersTaken || !status.isValid())
-        return true;
-    transfer.headersTaken = true;
-    // Error pages are never handed over as the document: saved under a file's name they would
-    // pass for the file.
-    if (status.toInt() >= 400) {
-        conclude(statusFailure(reply, transfer.url));
+    const HttpAnswer& answer = *transfer.answer;
+    const int status = answer.status();
+    if (isRedirectStatus(status)) {
+        if (!answer.header("Location").isEmpty()) {
+            followRedirect(); // a redirect's own length and page say nothing about the document
+            return false;
+        }
+        conclude(TransferFailure(
+            Kind::Redirect,
+            tr("The server at %1 answered with status %2 but named no address to go to.")
+                .arg(hostAndPort(transfer.url))
+                .arg(status)));
         return false;
     }
-    if (isRedirect(reply))
-        return true; // a redirect's own length and page say nothing about the document
+    // Error pages, and answers that are something other than the whole document, are never
+    // handed over as the document: saved under a file's name they would pass for the file.
+    if (!carriesTheDocument(status)) {
+        const QString reason = QString::fromLatin1(answer.reason());
+        conclude(TransferFailure(
+            Kind::HttpStatus, tr("The server at %1 answered with status %2%3.")
+                                  .arg(hostAndPort(transfer.url))
+                                  .arg(status)
+                                  .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason)));
+        return false;
+    }
 
-    bool known = false;
-    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-    // With a content coding, the length counts the packed bytes, not what the sink gets.
-    if (known && announced >= 0 && reply->rawHeader("Content-Encoding").isEmpty())
-        transfer.announced = announced;
-    transfer.contentType = reply->rawHeader("Content-Type");
+    transfer.decoder = std::make_unique<ContentDecoder>(answer.header("Content-Encoding"));
+    if (const QString refusal = transfer.decoder->refusal(); !refusal.isEmpty()) {
+        conclude(TransferFailure(Kind::Coding, refusal));
+        return false;
+    }
+    transfer.announced = answer.contentLength();
+    transfer.contentType = answer.header("Content-Type");
     transfer.begun = true;
     transfer.sinceReport.start();
-    if (std::optional<TransferFailure> failure = transfer.sink->begin(transfer.announced)) {
+    // A packed length says nothing of the unpacked one the sink gets.
+    const qint64 documentLength = transfer.decoder->isIdentity() ? transfer.announced : -1;
+    if (std::optional<TransferFailure> failure = transfer.sink->begin(documentLength)) {
         conclude(std::move(failure));
         return false;
     }
     return true;
 }
 
-bool Inet::takeBody() {
-    if (!takeHeaders())
-        return false;
+void Inet::finishAnswer() {
+    if (!reportProgress(true))
+        return;
     Transfer& transfer = *m_transfer;
-    QNetworkReply* reply = transfer.reply;
-    if (!transfer.begun) {
-        reply->skip(reply->bytesAvailable()); // the "moved" page of a redirect
-        return true;
+    // Without a length, only the packed stream's own end tells that all of it came.
+    if (!transfer.decoder->isComplete()) {
+        conclude(TransferFailure(Kind::ShortBody, tr("The packed document from %1 ended before "
+                                                     "its end.")
+                                                      .arg(hostAndPort(transfer.url))));
+        return;
     }
-    // Bounded by the read buffer, so the sink gets the bytes as they come. One buffer serves
-    // the whole transfer: a fresh one per piece costs a page fault per 4 KB.
-    const qint64 available = reply->bytesAvailable();
-    if (available <= 0)
-        return true;
-    transfer.piece.resize(available);
-    const qint64 got = reply->read(transfer.piece.data(), available);
-    if (got <= 0)
-        return true;
-    transfer.received += got;
-    if (std::optional<TransferFailure> failure =
-            transfer.sink->write(QByteArrayView(transfer.piece.constData(), got))) {
-        conclude(std::move(failure));
-        return false;
-    }
-    return true;
+    conclude(std::nullopt);
 }
 
 bool Inet::reportProgress(bool always) {
     Transfer& transfer = *m_transfer;
-    if (!transfer.begun || transfer.received == transfer.reported)
+    if (!transfer.begun || transfer.arrived == transfer.reported)
         return true;
     if (!always && transfer.reported >= 0 && transfer.sinceReport.elapsed() < progressInterval)
         return true;
-    transfer.reported = transfer.received;
+    transfer.reported = transfer.arrived;
     transfer.sinceReport.restart();
     const QPointer<Inet> self(this);
     const quint64 serial = transfer.serial;
-    emit progress(transfer.received, transfer.announced);
+    emit progress(transfer.arrived, transfer.announced);
     return self && m_transfer && m_transfer->serial == serial;
 }
 
-void Inet::onReplyFinished() {
-    const QNetworkReply* reply = m_transfer->reply;
-    if (reply->error() == QNetworkReply::NoError && isRedirect(reply)) {
-        followRedirect();
+void Inet::connectionEnded() {
+    // What arrived before the end is read first: it may complete the answer.
+    if (!readAnswer())
+        return;
+    Transfer& transfer = *m_transfer;
+    HttpAnswer& answer = *transfer.answer;
+    answer.connectionEnded();
+    if (answer.stage() == HttpAnswer::Stage::Done) {
+        finishAnswer();
         return;
     }
-    if (!takeBody() || !reportProgress(true))
+    const QString where = hostAndPort(transfer.url);
+    if (!transfer.begun) {
+        conclude(TransferFailure(Kind::Network,
+                                 tr("The connection to %1 was closed before the document was "
+                                    "complete.")
+                                     .arg(where)));
+    } else if (transfer.announced >= 0) {
+        conclude(TransferFailure(Kind::ShortBody,
+                                 tr("The connection to %1 ended after %2 of the %3 bytes the "
+                                    "server announced.")
+                                     .arg(where)
+                                     .arg(transfer.arrived)
+                                     .arg(transfer.announced)));
+    } else {
+        conclude(TransferFailure(Kind::ShortBody,
+                                 tr("The connection to %1 ended before the server had sent all "
+                                    "of the document.")
+                                     .arg(where)));
+    }
+}
+
+void Inet::connectionFailed(QAbstractSocket::SocketError error) {
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        connectionEnded();
         return;
-    conclude(outcome());
+    }
+    Transfer& transfer = *m_transfer;
+    const QString where = hostAndPort(transfer.url);
+    const QString detail = transfer.socket ? transfer.socket->errorString() : QString();
+    switch (error) {
+    case QAbstractSocket::HostNotFoundError:
+        conclude(
+            TransferFailure(Kind::HostNotFound,
+                            tr("The host \"%1\" could not be found.").arg(transfer.url.host())));
+        break;
+    case QAbstractSocket::ConnectionRefusedError:
+        conclude(
+            TransferFailure(Kind::Network, tr("The connection to %1 was refused.").arg(where)));
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        conclude(TransferFailure(Kind::Stalled, tr("The connection to %1 timed out.").arg(where)));
+        break;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        conclude(TransferFailure(Kind::Network,
+                                 tr("The secure connection to %1 failed: %2").arg(where, detail)));
+        break;
+    default:
+        conclude(TransferFailure(Kind::Network,
+                                 tr("The transfer from %1 failed: %2").arg(where, detail)));
+        break;
+    }
 }
 
 void Inet::followRedirect() {
     Transfer& transfer = *m_transfer;
-    const QUrl target = transfer.url.resolved(
-        transfer.reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    const QByteArray location = transfer.answer->header("Location");
+    QUrl relative = QUrl::fromEncoded(location);
+    if (!relative.isValid())
+        relative = QUrl(QString::fromUtf8(location));
+    const QUrl target = transfer.url.resolved(relative);
     const QString scheme = target.scheme();
     if (++transfer.redirects > maxRedirects) {
         conclude(TransferFailure(
@@ -301,76 +521,35 @@ void Inet::followRedirect() {
                                 .arg(hostAndPort(transfer.url), target.toDisplayString())));
         return;
     }
+    if (target.host().isEmpty()) {
+        conclude(TransferFailure(Kind::Redirect,
+                                 tr("The server at %1 redirected to \"%2\", which names no host.")
+                                     .arg(hostAndPort(transfer.url), target.toDisplayString())));
+        return;
+    }
     // What was asked for over an encrypted line must never travel in the clear, whatever the
     // server says.
-    if (transfer.url.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
+    if (isSecure(transfer.url) && !isSecure(target)) {
         conclude(TransferFailure(
             Kind::Redirect, tr("The secure address %1 redirected to the unencrypted address "
                                "%2; the redirect was refused.")
                                 .arg(transfer.url.toDisplayString(), target.toDisplayString())));
         return;
     }
-    releaseReply();
+    releaseSocket();
     request(target);
 }
 
-std::optional<TransferFailure> Inet::outcome() const {
-    const Transfer& transfer = *m_transfer;
-    const QNetworkReply* reply = transfer.reply;
-    const QString where = hostAndPort(transfer.url);
-    const QNetworkReply::NetworkError error = reply->error();
-
-    if (transfer.announced >= 0 && transfer.received < transfer.announced &&
-        (error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError)) {
-        return TransferFailure(Kind::ShortBody,
-                               tr("The connection to %1 ended after %2 of the %3 bytes the server "
-                                  "announced.")
-                                   .arg(where)
-                                   .arg(transfer.received)
-                                   .arg(transfer.announced));
-    }
-
-    switch (error) {
-    case QNetworkReply::NoError:
-        return std::nullopt;
-    case QNetworkReply::HostNotFoundError:
-        return TransferFailure(Kind::HostNotFound,
-                               tr("The host \"%1\" could not be found.").arg(transfer.url.host()));
-    case QNetworkReply::ConnectionRefusedError:
-        return TransferFailure(Kind::Network, tr("The connection to %1 was refused.").arg(where));
-    case QNetworkReply::RemoteHostClosedError:
-        return TransferFailure(
-            Kind::Network,
-            tr("The connection to %1 was closed before the document was complete.").arg(where));
-    case QNetworkReply::TimeoutError:
-        return TransferFailure(Kind::Stalled, tr("The connection to %1 timed out.").arg(where));
-    case QNetworkReply::SslHandshakeFailedError:
-        return TransferFailure(
-            Kind::Network,
-            tr("The secure connection to %1 failed: %2").arg(where, reply->errorString()));
-    default:
-        return TransferFailure(
-            Kind::Network, tr("The transfer from %1 failed: %2").arg(where, reply->errorString()));
-    }
-}
-
-void Inet::releaseReply() {
-    QNetworkReply* reply = m_transfer->reply;
-    if (!reply)
+void Inet::releaseSocket() {
+    QTcpSocket* socket = m_transfer->socket;
+    if (!socket)
         return;
-    m_transfer->reply = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    // Aborting closes the connection at once, so that nothing more is read from a server that
-    // keeps sending. An error page, though, ends with an error that Qt's network thread reports
-    // on its own, and an abort as well makes Qt warn that the error came twice; deleting the
-    // reply closes that connection too. We may be inside one of the reply's signals, so it is
-    // deleted later.
-    const bool errorPage =
-        reply->error() != QNetworkReply::NoError ||
-        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
-    if (reply->isRunning() && !errorPage)
-        reply->abort();
-    reply->deleteLater();
+    m_transfer->socket = nullptr;
+    disconnect(socket, nullptr, this, nullptr);
+    // Closed at once, so that nothing more is read from a server that keeps sending. We may be
+    // inside one of the socket's signals, so it is deleted later.
+    socket->abort();
+    socket->deleteLater();
 }
 
 void Inet::conclude(std::optional<TransferFailure> failure) {
@@ -378,7 +557,7 @@ void Inet::conclude(std::optional<TransferFailure> failure) {
     // this Inet later. The sink lives until the end of this function, so that a slot may still
     // read it.
     m_stallTimer.stop();
-    releaseReply();
+    releaseSocket();
     const std::unique_ptr<Transfer> transfer = std::move(m_transfer);
     if (!failure)
         failure = transfer->sink->finish();

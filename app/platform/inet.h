@@ -4,17 +4,26 @@
 #include "platform/transferresult.h"
 #include "platform/transfersink.h"
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QNetworkAccessManager;
-class QUrl;
+// What a transfer asks of the server beyond the address.
+struct TransferOptions {
+    // Sent as the Referer of every hop, as browsers send it: sites that refuse files linked
+    // from elsewhere want it. Never sent from an https address to an http one.
+    QUrl referrer;
+    // The document as the server stores it, without a content coding: what a download saves.
+    // A server that packs it all the same has it unpacked on the way to the sink.
+    bool asStored = false;
+};
 
 // The transfer component each window owns. At its core a transfer runs asynchronously: start()
 // sends the document into a sink, progress() reports it, and exactly one finished() tells how
@@ -24,10 +33,12 @@ class QUrl;
 //
 // Addresses: surrounding white space is ignored; an address without a scheme is taken as http;
 // only http and https are fetched. Redirects are followed (at most 10), but never from https to
-// http and never to another scheme. Status 400 and above, a body shorter than its
-// Content-Length, a stall, a document above the size limit and a sink that cannot take the
-// document are failures, never a partial result: the sink discards what it got. A cancelled
-// transfer fails too.
+// http and never to another scheme. The document is only ever a 2xx answer that carries it whole
+// (not 204, 205 or 206); any other status, a body shorter than its Content-Length, a packed body
+// that ends before its end, a stall, a document above the size limit and a sink that cannot
+// take the document are failures, never a partial result: the sink discards what it got. A
+// cancelled transfer fails too. Each hop is one request on a connection of its own, never sent
+// twice.
 class Inet : public QObject {
     Q_OBJECT
 public:
@@ -48,7 +59,8 @@ public:
     // Returns false, and nothing happens, while a transfer of this instance runs or when sink
     // is null. The sink lives until finished() has been emitted, so a slot connected to it may
     // still read the sink; it may also start the next transfer, or deleteLater() this Inet.
-    bool start(const QString& address, std::unique_ptr<TransferSink> sink);
+    bool start(const QString& address, std::unique_ptr<TransferSink> sink,
+               const TransferOptions& options = {});
 
     // Waits in an event loop of its own until the whole document has arrived; throws
     // TransferFailure otherwise, and at once (Kind::Busy) while a transfer of this instance
@@ -80,14 +92,15 @@ public:
     static constexpr int defaultStallTimeout = 30000;
     static constexpr qint64 defaultMaxDocumentSize = qint64(512) * 1024 * 1024;
     static constexpr int maxRedirects = 10;
-    // What a reply may hold before it stops reading from the connection until we take it.
+    // What a connection may hold before it stops reading from the network until we take it.
     static constexpr qint64 readBufferSize = qint64(1) * 1024 * 1024;
     // The least time between two progress() signals.
     static constexpr int progressInterval = 50;
 
 signals:
-    // received counts the document's bytes handed to the sink; total is its announced length,
-    // or -1 when unknown. At most every progressInterval ms, and once more when all has come.
+    // received counts the document's bytes as they came over the line (still packed, when the
+    // server packed them); total is its announced length, or -1 when unknown. At most every
+    // progressInterval ms, and once more when all has come.
     void progress(qint64 received, qint64 total);
     void finished(const TransferResult& result);
 
@@ -98,16 +111,18 @@ private:
     QByteArray fetch(const QString& address, QByteArray* contentType, QUrl* finalUrl);
     [[nodiscard]] int effectiveStallTimeout() const;
     void request(const QUrl& address);
+    void sendRequest();
+    bool readAnswer();
+    bool takeAnswer(QByteArrayView bytes);
     bool takeHeaders();
-    bool takeBody();
+    void finishAnswer();
     bool reportProgress(bool always);
-    void onReplyFinished();
+    void connectionEnded();
+    void connectionFailed(QAbstractSocket::SocketError error);
     void followRedirect();
-    [[nodiscard]] std::optional<TransferFailure> outcome() const;
-    void releaseReply();
+    void releaseSocket();
     void conclude(std::optional<TransferFailure> failure);
 
-    QNetworkAccessManager* m_manager = nullptr;
     std::unique_ptr<Transfer> m_transfer; // the running one
     Waiting* m_ended = nullptr;           // a fetch whose transfer has ended, still on its way back
     QTimer m_stallTimer;

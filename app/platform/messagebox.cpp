@@ -41,9 +41,10 @@ MessageAnswer MessageBox::show(QWidget* owner, const QString& text, MessageButto
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        // Only an explicit No cancels: closing the box by its frame counts as Yes.
-        box.setEscapeButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::No ? MessageAnswer::No : MessageAnswer::Yes;
+        // A question asks before something is replaced or started: a box sent away with Escape
+        // or its close button is no consent to that.
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -1,13 +1,52 @@
 #include "platform/programfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 QString& folderOverride() {
     static QString folder;
     return folder;
+}
+
+QString& downloadFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+// Whether folder is the running user's to fill with files: theirs, writable, and none of the
+// folders the system installs programs into (an administrator owns and may write those).
+bool isUsersOwnFolder(const QString& folder) {
+    const QString path = QFileInfo(folder).canonicalFilePath();
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_UNIX
+    static const QStringList systemFolders{
+        QStringLiteral("/usr"),    QStringLiteral("/bin"),   QStringLiteral("/sbin"),
+        QStringLiteral("/lib"),    QStringLiteral("/lib32"), QStringLiteral("/lib64"),
+        QStringLiteral("/libx32"), QStringLiteral("/opt"),   QStringLiteral("/etc"),
+        QStringLiteral("/var"),    QStringLiteral("/boot"),  QStringLiteral("/snap"),
+        QStringLiteral("/app")};
+    if (path == QLatin1String("/"))
+        return false;
+    for (const QString& system : systemFolders) {
+        if (path == system || path.startsWith(system + QLatin1Char('/')))
+            return false;
+    }
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && info.st_uid == ::geteuid() &&
+           ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+#else
+    return QFileInfo(path).isWritable();
+#endif
 }
 
 } // namespace
@@ -18,6 +57,21 @@ QString programFolder() {
 
 void setProgramFolder(const QString& folder) {
     folderOverride() = folder;
+}
+
+CheckedRunFolder checkedRunFolder() {
+    const QString program = programFolder();
+    if (isUsersOwnFolder(program))
+        return {program, true};
+    const QString downloads =
+        !downloadFolderOverride().isEmpty()
+            ? downloadFolderOverride()
+            : QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return {QDir::cleanPath(downloads), false};
+}
+
+void setDownloadFolder(const QString& folder) {
+    downloadFolderOverride() = folder;
 }
 
 bool isProgramFileName(const QString& name) {

@@ -15,9 +15,10 @@ public:
         HostNotFound, // the name could not be resolved
         Network,      // refused, dropped, reset, TLS trouble: the peer could not be read to the end
         Stalled,      // nothing arrived for the stall timeout
-        HttpStatus,   // the server answered with a status of 400 or more
-        ShortBody,    // fewer bytes than the Content-Length announced
-        Redirect,     // a redirect loop, a downgrade from https to http or to another scheme
+        HttpStatus,   // the answer's status says it is not the whole document (404, 304, 206...)
+        ShortBody,    // fewer bytes than announced, or a packed body without its end
+        Coding,       // a packed body that is damaged, or packed in a way that cannot be undone
+        Redirect,     // a loop, a downgrade to http, another scheme, or no address to go to
         TooLarge,     // the document exceeds the largest accepted size
         Cancelled,    // cancel() was called while the transfer ran or its fetch waited
         Abandoned,    // the Inet was destroyed, or the event loop was told to quit, while waiting

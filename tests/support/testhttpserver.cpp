@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/socket.h>
+
 namespace {
 
 // Keeps at most this much queued in a socket, so a large body is handed over piece by piece
@@ -283,8 +285,8 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& method,
     }
     const bool noBody = method == "HEAD" || response.status == 204 || response.status == 304 ||
                         response.status < 200;
-    if (!hasLength && !hasTransferEncoding && !response.endless && response.status != 204 &&
-        response.status != 304) {
+    if (!hasLength && !hasTransferEncoding && !response.endless && !response.unannounced &&
+        response.status != 204 && response.status != 304) {
         const qint64 length =
             response.announcedLength >= 0 ? response.announcedLength : response.body.size();
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
@@ -305,6 +307,9 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& method,
     } else if (response.dropAfterHeaders) {
         connection.until /= 2;
         connection.ending = Ending::CloseWhenFlushed;
+    } else if (response.resetAfter >= 0) {
+        connection.until = qMin(connection.until, response.resetAfter);
+        connection.ending = Ending::ResetWhenFlushed;
     } else {
         connection.ending = keepAlive ? Ending::KeepAlive : Ending::Close;
     }
@@ -342,7 +347,7 @@ void TestHttpServer::pump(QTcpSocket* socket) {
     Connection& connection = found->second;
     if (connection.phase == Phase::Flushing) {
         if (socket->bytesToWrite() == 0)
-            socket->abort();
+            cutOff(socket, connection);
         return;
     }
     if (connection.phase != Phase::Sending || connection.dripping)
@@ -358,6 +363,15 @@ void TestHttpServer::pump(QTcpSocket* socket) {
         finishAnswer(socket);
 }
 
+void TestHttpServer::cutOff(QTcpSocket* socket, const Connection& connection) {
+    if (connection.ending == Ending::ResetWhenFlushed) {
+        // Closed with a linger of zero, the socket sends a reset instead of an orderly end.
+        const linger reset{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    socket->abort();
+}
+
 void TestHttpServer::finishAnswer(QTcpSocket* socket) {
     Connection& connection = m_connections.at(socket);
     switch (connection.ending) {
@@ -366,11 +380,12 @@ void TestHttpServer::finishAnswer(QTcpSocket* socket) {
         socket->disconnectFromHost(); // sends what is queued first
         break;
     case Ending::CloseWhenFlushed:
+    case Ending::ResetWhenFlushed:
         // Cut the line only once the partial body has left, so the client sees it and then
         // the end, as when a server dies mid-answer.
         connection.phase = Phase::Flushing;
         if (socket->bytesToWrite() == 0)
-            socket->abort();
+            cutOff(socket, connection);
         break;
     case Ending::KeepOpen:
         connection.phase = Phase::Done;

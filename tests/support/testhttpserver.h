@@ -45,6 +45,8 @@ public:
         bool dropBeforeHeaders = false; // read the request and close without answering
         bool endless =
             false; // send the body over and over, without a length, until the client goes
+        bool unannounced = false; // no Content-Length: the body ends where the connection does
+        qint64 resetAfter = -1;   // send this much of the body, then reset the connection
     };
 
     void setResponse(const QString& path, const Response& response);
@@ -72,7 +74,7 @@ signals:
 
 private:
     enum class Phase { Reading, Sending, Flushing, Done };
-    enum class Ending { Close, CloseWhenFlushed, KeepOpen, KeepAlive };
+    enum class Ending { Close, CloseWhenFlushed, ResetWhenFlushed, KeepOpen, KeepAlive };
     struct Connection {
         QByteArray input;
         Phase phase = Phase::Reading;
@@ -91,6 +93,7 @@ private:
     void pump(QTcpSocket* socket);
     void drip(QTcpSocket* socket, int chunk);
     void finishAnswer(QTcpSocket* socket);
+    static void cutOff(QTcpSocket* socket, const Connection& connection);
 
     QTcpServer* m_server = nullptr;
     bool m_tls = false;
