@@ -6,6 +6,8 @@
 #include "main/tarvellmain.h"
 #include "platform/pagememory.h"
 
+#include <Qsci/qsciglobal.h>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QNetworkProxyFactory>
@@ -14,7 +16,11 @@
 int main(int argc, char* argv[]) {
     reuseFreedPageMemory();
     QCoreApplication::setApplicationName(QStringLiteral("Tarvell"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
+    // Names the editor the program carries: the packaged one, used when the build could not
+    // have the editor's source, is much slower on a page that is one long line.
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral(TARVELL_VERSION "\neditor: QScintilla " QSCINTILLA_VERSION_STR
+                                       ", " TARVELL_EDITOR_DESCRIPTION));
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

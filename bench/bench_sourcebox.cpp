@@ -4,9 +4,10 @@
 // with default settings (no highlighting) and for the box (highlighting on), and each twice:
 // with the editor measuring text through the toolkit's full layout, as the packaged editor
 // does (in a second run of this program), and with the quick measuring of this build. Medians
-// of three, a 400 x 150 box in the program's own font.
+// of three, a 400 x 150 box in the program's own font. Then the 12 MB page of many lines taken
+// with the editor looking for line ends byte by byte and eight bytes at a time.
 //
-//   build/release/bin/bench_sourcebox
+//   build/release/bin/bench_sourcebox [--line-ends]
 
 #include "platform/pagememory.h"
 #include "platform/sourcebox.h"
@@ -125,6 +126,36 @@ std::vector<PageFigures> measuredWithToolkitLayout(const QString& program) {
     return figures;
 }
 
+// The editor's second change, which looks for line ends eight bytes at a time: a page of many
+// lines set into the box with the editor looking at every byte (it does while this is set,
+// reading it at each insertion) and without, in turns, seven times each.
+constexpr char BytewiseLineEnds[] = "TARVELL_EDITOR_BYTEWISE_LINE_ENDS";
+
+void printLineEndFigures(const char* name, const QString& page) {
+    SourceBox box;
+    box.resize(400, 150);
+    std::vector<double> everyByte;
+    std::vector<double> eightAtATime;
+    for (int run = 0; run < 7; ++run) {
+        for (const bool bytewise : {true, false}) {
+            if (bytewise)
+                qputenv(BytewiseLineEnds, "1");
+            else
+                qunsetenv(BytewiseLineEnds);
+            box.setSourceText(QString());
+            QElapsedTimer clock;
+            clock.start();
+            box.setSourceText(page);
+            (bytewise ? everyByte : eightAtATime).push_back(double(clock.nsecsElapsed()) / 1e9);
+        }
+    }
+    qunsetenv(BytewiseLineEnds);
+    std::printf("\ntaking the page (s), medians of 7 in turns    line ends: every byte / eight at "
+                "a time    eight vs every\n%-22s %30.4f / %6.4f %14.2fx\n",
+                name, median(everyByte), median(eightAtATime),
+                median(eightAtATime) / median(everyByte));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -147,6 +178,11 @@ int main(int argc, char* argv[]) {
         {"12 MB of many lines", manyLines(12)},
         {"12 MB malformed", malformed(12)},
     };
+    // "--line-ends": only the line ends, which take seconds where the rest takes minutes.
+    if (argc > 1 && QByteArray(argv[1]) == "--line-ends") {
+        printLineEndFigures(pages[2].name, pages[2].text);
+        return 0;
+    }
     const bool inSecondRun = !qEnvironmentVariableIsEmpty(ToolkitLayout);
     std::vector<PageFigures> quick;
     for (const Page& page : pages) {
@@ -194,5 +230,6 @@ int main(int argc, char* argv[]) {
     };
     table("first paint", &Figures::paint);
     table("keystroke", &Figures::keystroke);
+    printLineEndFigures(pages[2].name, pages[2].text);
     return 0;
 }

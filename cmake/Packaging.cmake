@@ -9,9 +9,11 @@ set(CPACK_PACKAGE_VENDOR Orvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${TARVELL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of at most 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Type an address; Tarvell fetches the page's HTML source and shows it as editable text,
-lists the page's links and the files it refers to, and downloads the ones you tick.")
+    "Type an address; Tarvell fetches the page's HTML source and shows it as
+editable text, lists the page's links and the files it refers to, and
+downloads the ones you tick.")
 # The maintainer scripts name files by their installed paths, so the package installs where
 # the build was configured to.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
@@ -19,6 +21,13 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+# The changelog's newest entry is the package being built.
+file(STRINGS ${PROJECT_SOURCE_DIR}/dist/debian/changelog _packaging_newest LIMIT_COUNT 1)
+set(_packaging_version ${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+if(NOT _packaging_newest MATCHES "^${CPACK_PACKAGE_NAME} \\(${_packaging_version}\\) ")
+    message(FATAL_ERROR "dist/debian/changelog begins with \"${_packaging_newest}\": "
+        "the package being built is ${_packaging_version}; add an entry for it")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends come from the libraries the binaries link, as Debian's own packages compute them.

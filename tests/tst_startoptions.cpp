@@ -3,6 +3,8 @@
 
 #include "main/startoptions.h"
 
+#include <Qsci/qsciglobal.h>
+
 #include <QProcess>
 #include <QtTest>
 
@@ -75,6 +77,12 @@ void TestStartOptions::answersWithoutADisplay_data() {
     QTest::addColumn<QString>("says");
 
     QTest::newRow("--version") << QStringList{"--version"} << "Tarvell 1.0\n";
+    // A build that could not have the editor's source carries the packaged editor, which is
+    // much slower on long lines: the version tells such a copy apart.
+    QTest::newRow("--version names the editor it carries")
+        << QStringList{"--version"}
+        << QString("\neditor: QScintilla " QSCINTILLA_VERSION_STR ", ") +
+               (TARVELL_EDITOR_CHANGED ? "changed for long lines" : "as packaged");
     QTest::newRow("--help") << QStringList{"--help"} << "[address]";
     QTest::newRow("-h with an address") << QStringList{"http://host.example/", "-h"} << "--version";
 }

@@ -16,6 +16,8 @@
 #include <QHash>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +35,14 @@ QString desktopEntryPath() {
 
 QString metainfoPath() {
     return QStringLiteral(TARVELL_INSTALL_DATADIR "/metainfo/%1.metainfo.xml").arg(appId);
+}
+
+QString manualPagePath(const QString& program) {
+    return QStringLiteral(TARVELL_INSTALL_MANDIR "/man1/%1.1.gz").arg(program);
+}
+
+QString copyrightPath() {
+    return QStringLiteral(TARVELL_INSTALL_DATADIR "/doc/tarvell/copyright");
 }
 
 QString libraryPath() {
@@ -69,6 +79,7 @@ private slots:
     void installsEachFileInItsPlace();
     void passesTheDesktopsValidators_data();
     void passesTheDesktopsValidators();
+    void copyrightStatesEveryLicenceItNames();
     void desktopEntryStartsTheInstalledProgram();
     void registersForEveryUserWithTheInstalledTool();
     void installedProgramCreatesItsButtonsForEveryUser();
@@ -185,6 +196,12 @@ void TestInstall::installsEachFileInItsPlace_data() {
             << icons + QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(appId) << false << size;
     QTest::newRow("the scalable icon")
         << icons + QStringLiteral("scalable/apps/%1.svg").arg(appId) << false << 0;
+    QTest::newRow("the program's manual page") << manualPagePath("Tarvell") << false << 0;
+    QTest::newRow("the registration tool's manual page")
+        << manualPagePath("regcontrol") << false << 0;
+    QTest::newRow("the copyright file") << copyrightPath() << false << 0;
+    QTest::newRow("the changelog")
+        << QString(TARVELL_INSTALL_DATADIR "/doc/tarvell/changelog.Debian.gz") << false << 0;
 }
 
 void TestInstall::installsEachFileInItsPlace() {
@@ -210,6 +227,12 @@ void TestInstall::passesTheDesktopsValidators_data() {
     QTest::newRow("appstreamcli on the metainfo")
         << QString(TARVELL_APPSTREAMCLI)
         << QStringList{"validate", "--no-net", "--no-color", installed(metainfoPath())};
+    // man says what its formatter warns of; the page itself is left out.
+    const QString manWarnings = QStringLiteral("\"$0\" --warnings -l -Tutf8 \"$1\" >/dev/null");
+    for (const QString program : {"Tarvell", "regcontrol"})
+        QTest::addRow("man on the manual page of %s", qPrintable(program))
+            << QString("/bin/sh")
+            << QStringList{"-c", manWarnings, TARVELL_MAN, installed(manualPagePath(program))};
 }
 
 void TestInstall::passesTheDesktopsValidators() {
@@ -224,6 +247,32 @@ void TestInstall::passesTheDesktopsValidators() {
              qPrintable(output));
     // desktop-file-validate passes a file it only warns about; a warning still fails here.
     QVERIFY2(!output.contains("warning", Qt::CaseInsensitive), qPrintable(output));
+}
+
+// Every licence the copyright file gives a file is stated in it, and the editor carried inside
+// the program is covered by paragraphs of its own.
+void TestInstall::copyrightStatesEveryLicenceItNames() {
+    QFile file(installed(copyrightPath()));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList paragraphs =
+        QString::fromUtf8(file.readAll()).split(QRegularExpression("\n\\s*\n"));
+    QVERIFY(paragraphs.first().startsWith("Format: "));
+    QSet<QString> named;
+    QSet<QString> stated;
+    bool coversTheEditor = false;
+    for (const QString& paragraph : paragraphs) {
+        const QRegularExpressionMatch licence =
+            QRegularExpression("^License: *(\\S+)\n?( .*)?", QRegularExpression::MultilineOption)
+                .match(paragraph);
+        if (licence.hasMatch() && paragraph.startsWith("Files:"))
+            named << licence.captured(1);
+        if (licence.hasMatch() && !licence.captured(2).isEmpty())
+            stated << licence.captured(1);
+        coversTheEditor |= paragraph.startsWith("Files: editor/qscintilla2/*");
+    }
+    QVERIFY(named.contains("GPL-3+"));
+    QVERIFY2(stated.contains(named), qPrintable(QStringList(named.values()).join(' ')));
+    QCOMPARE(coversTheEditor, bool(TARVELL_EDITOR_CHANGED));
 }
 
 void TestInstall::desktopEntryStartsTheInstalledProgram() {
