@@ -95,10 +95,10 @@ void TestDocumentDecoding::findsTheMetaCharset_data() {
         QTest::newRow(name) << head << QByteArray(encoding);
     };
     const char* const greek = "ISO-8859-7";
-    row("meta in a comment", "<!-- <meta charset=iso-8859-7> -->");
+    row("meta in a comment", "<!-- a > b <meta charset=iso-8859-7> -->");
     row("\"<!-->\" is a whole comment", "<!--><meta charset=iso-8859-7>", greek);
     row("meta in another tag's value", "<div data-x=\"<meta charset=iso-8859-7>\">");
-    row("meta in an end tag's value", "</p x='<meta charset=iso-8859-7>'>");
+    row("meta in an end tag's value", "</p x='><meta charset=iso-8859-7>'>");
     row("\"<!\", \"</\" and \"<?\" run to the first \">\"",
         "<?x <meta charset=iso-8859-7><! <meta charset=koi8-r></ <meta charset=koi8-u>");
     row("<metadata> is another tag", "<metadata charset=iso-8859-7>");
@@ -122,8 +122,8 @@ void TestDocumentDecoding::findsTheMetaCharset_data() {
     row("\"/\" before an attribute", "<meta/charset=iso-8859-7>", greek);
     row("spaces around an attribute's \"=\"", "<meta charset = \"iso-8859-7\">", greek);
     row("attribute without a value", "<meta x charset=iso-8859-7>", greek);
-    // The last byte of the reach ends the label; the ">" lies beyond.
-    row("meta cut off by the reach", QByteArray(4072, ' ') + "<meta charset=iso-8859-7>");
+    // The last byte of the reach closes the quote; the ">" lies beyond.
+    row("meta cut off by the reach", QByteArray(4070, ' ') + "<meta charset=\"iso-8859-7\">");
 }
 
 void TestDocumentDecoding::findsTheMetaCharset() {
