@@ -1,6 +1,7 @@
 // Reading a fetched document's bytes as text, by the web's rules for charset labels.
 
 #include "scan/documentdecoding.h"
+#include "scan/metaprescan.h"
 
 #include <QTest>
 
@@ -10,6 +11,8 @@ class TestDocumentDecoding : public QObject {
 private slots:
     void decodes_data();
     void decodes();
+    void findsTheMetaCharset_data();
+    void findsTheMetaCharset();
 };
 
 void TestDocumentDecoding::decodes_data() {
@@ -63,6 +66,15 @@ void TestDocumentDecoding::decodes_data() {
         << QByteArray() << QString(slice / 2 - 1, QChar(0)) + "\U0001F600";
     QTest::newRow("unknown label and bytes that are not UTF-8: windows-1252")
         << QByteArray("\xE9") << QByteArray("text/html; charset=klingon") << QString("\u00E9");
+    QTest::newRow("meta utf-32 declares UTF-8: a byte that is not UTF-8 is replaced")
+        << QByteArray("<meta charset=utf-32>\xE9") << QByteArray()
+        << QString("<meta charset=utf-32>\uFFFD");
+    QTest::newRow("meta x-user-defined reads as windows-1252")
+        << QByteArray("<meta charset=x-user-defined>\x80") << QByteArray()
+        << QString("<meta charset=x-user-defined>\u20AC");
+    QTest::newRow("windows-1252 at either end of its table of 0x80 to 0x9F")
+        << QByteArray("\x7F\x80\x9F\xA0\xFF") << QByteArray("text/html; charset=windows-1252")
+        << QString("\u007F\u20AC\u0178\u00A0\u00FF");
 }
 
 void TestDocumentDecoding::decodes() {
@@ -74,6 +86,50 @@ void TestDocumentDecoding::decodes() {
     const QString decoded = decodeDocument(body, contentType, [&turns] { ++turns; });
     QVERIFY(decoded == text); // not QCOMPARE: megabytes would be printed on failure
     QCOMPARE(turns > 0, body.size() > (qsizetype(4) << 20));
+}
+
+void TestDocumentDecoding::findsTheMetaCharset_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("encoding"); // empty: none declared
+    const auto row = [](const char* name, const QByteArray& head, const char* encoding = "") {
+        QTest::newRow(name) << head << QByteArray(encoding);
+    };
+    const char* const greek = "ISO-8859-7";
+    row("meta in a comment", "<!-- a > b <meta charset=iso-8859-7> -->");
+    row("\"<!-->\" is a whole comment", "<!--><meta charset=iso-8859-7>", greek);
+    row("meta in another tag's value", "<div data-x=\"<meta charset=iso-8859-7>\">");
+    row("meta in an end tag's value", "</p x='><meta charset=iso-8859-7>'>");
+    row("\"<!\", \"</\" and \"<?\" run to the first \">\"",
+        "<?x <meta charset=iso-8859-7><! <meta charset=koi8-r></ <meta charset=koi8-u>");
+    row("<metadata> is another tag", "<metadata charset=iso-8859-7>");
+    row("content needs http-equiv", "<meta content=\"text/html; charset=iso-8859-7\">");
+    row("content with http-equiv, label up to \";\"",
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=iso-8859-7;x=y\">", greek);
+    row("unknown label: the next meta", "<meta charset=bogus><meta charset=iso-8859-7>", greek);
+    row("the first meta wins", "<meta charset=iso-8859-7><meta charset=koi8-r>", greek);
+    row("only the first of a name counts", "<meta charset=bogus charset=iso-8859-7>");
+    row("charset outranks an earlier content",
+        "<meta http-equiv=content-type content=\"charset=koi8-r\" charset=iso-8859-7>", greek);
+    row("a later content gives way to charset",
+        "<meta charset=iso-8859-7 http-equiv=content-type content=\"charset=koi8-r\">", greek);
+    row("unmatched quote in content",
+        "<meta http-equiv=content-type content=\"charset='iso-8859-7\">");
+    row("quoted label in content, spaces around \"=\"",
+        "<meta http-equiv=content-type content=\"charset = 'iso-8859-7'\">", greek);
+    row("\"charset\" without \"=\" in content",
+        "<meta http-equiv=content-type content=\"charset; charset=iso-8859-7\">", greek);
+    row("unquoted value keeps a \"/\"", "<meta charset=iso-8859-7/>");
+    row("\"/\" before an attribute", "<meta/charset=iso-8859-7>", greek);
+    row("spaces around an attribute's \"=\"", "<meta charset = \"iso-8859-7\">", greek);
+    row("attribute without a value", "<meta x charset=iso-8859-7>", greek);
+    // The last byte of the reach closes the quote; the ">" lies beyond.
+    row("meta cut off by the reach", QByteArray(4070, ' ') + "<meta charset=\"iso-8859-7\">");
+}
+
+void TestDocumentDecoding::findsTheMetaCharset() {
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, encoding);
+    QCOMPARE(encodingOfFirstMeta(head), encoding);
 }
 
 QTEST_GUILESS_MAIN(TestDocumentDecoding)

@@ -1,6 +1,7 @@
 #include "scan/documentdecoding.h"
 
 #include "scan/largepages.h"
+#include "scan/metaprescan.h"
 
 #include <QHash>
 #include <QList>
@@ -11,8 +12,6 @@
 #include <optional>
 
 namespace {
-
-constexpr qsizetype metaScanLength = 4096;
 
 // Every label of the web's encoding table, by the encoding it names.
 const QHash<QByteArray, QByteArray>& labelTable() {
@@ -266,39 +265,6 @@ QByteArray charsetOfContentType(const QByteArray& contentType) {
     return {};
 }
 
-// Covers both <meta charset="x"> and <meta http-equiv=... content="...; charset=x">, which is
-// what pages without a header charset rely on.
-QByteArray charsetOfMeta(QByteArrayView bytes) {
-    const QByteArray head = bytes.first(qMin(bytes.size(), metaScanLength)).toByteArray().toLower();
-    for (qsizetype from = head.indexOf("<meta"); from >= 0;
-         from = head.indexOf("<meta", from + 5)) {
-        const qsizetype afterName = from + 5;
-        if (afterName < head.size() && !isAsciiSpace(head.at(afterName)) &&
-            head.at(afterName) != '/')
-            continue; // <metadata> and the like
-        const qsizetype end = head.indexOf('>', afterName);
-        const QByteArray tag = head.mid(afterName, end < 0 ? -1 : end - afterName);
-        for (qsizetype at = tag.indexOf("charset"); at >= 0; at = tag.indexOf("charset", at + 7)) {
-            qsizetype i = at + 7;
-            while (i < tag.size() && isAsciiSpace(tag.at(i)))
-                ++i;
-            if (i >= tag.size() || tag.at(i) != '=')
-                continue;
-            ++i;
-            while (i < tag.size() &&
-                   (isAsciiSpace(tag.at(i)) || tag.at(i) == '"' || tag.at(i) == '\''))
-                ++i;
-            const qsizetype start = i;
-            while (i < tag.size() && !isAsciiSpace(tag.at(i)) && tag.at(i) != '"' &&
-                   tag.at(i) != '\'' && tag.at(i) != ';' && tag.at(i) != '/')
-                ++i;
-            if (i > start)
-                return tag.mid(start, i - start);
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 QByteArray encodingForLabel(QByteArrayView label) {
@@ -326,15 +292,9 @@ QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
             return *text;
     }
 
-    if (QByteArray label = charsetOfMeta(body); !label.isEmpty()) {
-        const QByteArray encoding = encodingForLabel(label);
-        // A meta tag readable as ASCII cannot sit in a UTF-16 or UTF-32 document; the page is
-        // lying, and is read as UTF-8, as browsers do.
-        if (encoding == "UTF-16LE" || encoding == "UTF-16BE" || label.startsWith("utf-32"))
-            label = "utf-8";
-        else if (encoding == "x-user-defined")
-            label = "windows-1252";
-        if (std::optional<QString> text = decodeAs(label, body, letEventsRun))
+    // An encoding's name is one of its own labels.
+    if (const QByteArray encoding = encodingOfFirstMeta(body); !encoding.isEmpty()) {
+        if (std::optional<QString> text = decodeAs(encoding, body, letEventsRun))
             return *text;
     }
 

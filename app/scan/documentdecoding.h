@@ -13,11 +13,10 @@
 // "utf-7" or "utf-32": such encodings are never used.
 QByteArray encodingForLabel(QByteArrayView label);
 
-// A byte-order mark first, then the charset of the Content-Type header, then a <meta> charset
-// in the first 4 KB, else UTF-8; when nothing was declared and the bytes are not UTF-8,
-// Windows-1252. A <meta> naming UTF-16 or UTF-32 means UTF-8: a tag readable as ASCII cannot
-// sit in such a document. NUL bytes are kept, and no input byte becomes more than one character
-// (a four-byte sequence becomes two, a surrogate pair). A big document is decoded a few
-// megabytes at a time, and letEventsRun gets a turn between them.
+// A byte-order mark first, then the charset of the Content-Type header, then the first <meta>
+// in the first 4 KB that names a known one (encodingOfFirstMeta), else UTF-8; when nothing was
+// declared and the bytes are not UTF-8, Windows-1252. NUL bytes are kept, and no input byte becomes
+// more than one character (a four-byte sequence becomes two, a surrogate pair). A big document is
+// decoded a few megabytes at a time, and letEventsRun gets a turn between them.
 QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
                        const std::function<void()>& letEventsRun = {});
