@@ -2,9 +2,9 @@
 // everything else happens in the handlers of its windows, and the run ends when the last
 // window closes.
 
+#include "logic/pagememory.h"
 #include "main/startoptions.h"
 #include "main/tarvellmain.h"
-#include "platform/pagememory.h"
 
 #include <Qsci/qsciglobal.h>
 
@@ -38,7 +38,7 @@ int main(int argc, char* argv[]) {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     TarvellMain window;
     if (!options.address.isEmpty())
-        window.urlbox()->setText(options.address);
+        window.addressBox()->setText(options.address);
     window.load();
     // Closed during its title animation: the run is already over.
     if (!window.isVisible())

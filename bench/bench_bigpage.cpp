@@ -7,13 +7,13 @@
 //
 //   build/release/bin/bench_bigpage [megabytes]
 
+#include "logic/pagememory.h"
 #include "main/tarvellmain.h"
-#include "platform/inet.h"
-#include "platform/pagememory.h"
-#include "platform/sourcebox.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,7 +79,7 @@ struct Load {
 
 // Enter in the address box, until the fetch handler has returned and the source box has drawn.
 Load load(TarvellMain& window, const QString& url, const std::function<void()>& during = {}) {
-    window.urlbox()->setText(url);
+    window.addressBox()->setText(url);
     QElapsedTimer clock;
     qint64 lastTick = 0;
     qint64 longestGap = 0;
@@ -96,9 +96,9 @@ Load load(TarvellMain& window, const QString& url, const std::function<void()>& 
     clock.start();
     watchdog.start();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(window.urlbox(), &enter);
+    QApplication::sendEvent(window.addressBox(), &enter);
     if (window.isVisible())
-        window.Text1()->repaint();
+        window.sourceBox()->repaint();
     Load result;
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     longestGap = qMax(longestGap, clock.nsecsElapsed() - lastTick);
@@ -137,7 +137,7 @@ int main(int argc, char* argv[]) {
     {
         TarvellMain window;
         window.load();
-        window.Inet1()->setStallTimeout(120000);
+        window.transfer()->setStallTimeout(120000);
         Inet::setMaxDocumentSize(qint64(1024) * kMiB);
         // A small page first, so that what is set up once counts as idle.
         load(window, base + "/line1/index.html");
@@ -146,7 +146,7 @@ int main(int argc, char* argv[]) {
         const Load big = load(window, base + "/big/index.html");
         const double peakMiB = double(statusKiB("VmHWM:") - idle) / 1024.0;
         std::printf("multi-line page of %lld MiB: shown with its %d links in %.2f s\n",
-                    static_cast<long long>(megabytes), window.Combo1()->count(), big.seconds);
+                    static_cast<long long>(megabytes), window.linkList()->count(), big.seconds);
         std::printf("  peak memory above idle: %.0f MiB = %.2f x the page (goal at most 4 x the "
                     "page plus 64 MiB = %lld MiB)\n",
                     peakMiB, peakMiB / double(megabytes),
@@ -157,7 +157,7 @@ int main(int argc, char* argv[]) {
     for (const int line : {1, 10, 50}) {
         TarvellMain window;
         window.load();
-        window.Inet1()->setStallTimeout(120000);
+        window.transfer()->setStallTimeout(120000);
         const Load shown = load(window, base + QStringLiteral("/line%1/index.html").arg(line));
         QElapsedTimer asked;
         const Load closed =

@@ -5,13 +5,13 @@
 //   scripts/bench            (or: build/release/bin/bench_checkeddownloads)
 
 #include "findfiles/findfiles.h"
-#include "main/programstate.h"
+#include "logic/programfolder.h"
+#include "logic/programstate.h"
 #include "main/tarvellmain.h"
-#include "platform/checklist.h"
-#include "platform/programfolder.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
 #include "support/testhttpserver.h"
+#include "widgets/checklist.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,17 +60,17 @@ double curlSeconds(const TestHttpServer& server) {
 double runSeconds(TarvellMain& window) {
     QTemporaryDir folder;
     setProgramFolder(folder.path());
-    window.button(QStringLiteral("Lumet6")).click();
+    window.findFilesButton().click();
     auto* finder = window.findChild<FindFiles*>();
     QStringList entries;
     for (int i = 0; i < kFiles; ++i)
         entries << Program::BaseURL + path(i).mid(1);
-    finder->List1()->addEntries(entries);
+    finder->entryList()->addEntries(entries);
     for (int i = 0; i < kFiles; ++i)
-        finder->List1()->setTicked(i, true);
+        finder->entryList()->setTicked(i, true);
     QElapsedTimer timer;
     timer.start();
-    finder->button(QStringLiteral("Lumet1")).click();
+    finder->downloadCheckedButton().click();
     while (finder->runState() != FindFiles::RunState::Idle)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double seconds = timer.nsecsElapsed() / 1e9;

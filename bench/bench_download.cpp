@@ -6,9 +6,9 @@
 //
 //   build/<dir>/bin/bench_download [megabytes] [rounds]
 
-#include "platform/filesink.h"
-#include "platform/inet.h"
 #include "support/testhttpserver.h"
+#include "transfer/filesink.h"
+#include "transfer/inet.h"
 
 #include <QCoreApplication>
 #include <QDir>

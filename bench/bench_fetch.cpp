@@ -5,8 +5,8 @@
 //
 //   build/<dir>/bin/bench_fetch [megabytes] [rounds]
 
-#include "platform/inet.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

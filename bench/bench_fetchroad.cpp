@@ -7,12 +7,12 @@
 //
 //   scripts/bench            (or: build/release/bin/bench_fetchroad)
 
+#include "logic/pagememory.h"
 #include "main/tarvellmain.h"
-#include "platform/pagememory.h"
-#include "platform/sourcebox.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
 #include "support/testhttpserver.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -57,19 +57,19 @@ double curlSeconds(const QString& url) {
 }
 
 double roadSeconds(TarvellMain& window, const QString& url) {
-    window.urlbox()->setText(url);
+    window.addressBox()->setText(url);
     QElapsedTimer timer;
     timer.start();
-    QTest::keyClick(window.urlbox(), Qt::Key_Return);
+    QTest::keyClick(window.addressBox(), Qt::Key_Return);
     // Drawing is part of showing: render the source box once, as the screen would.
-    window.Text1()->grab();
+    window.sourceBox()->grab();
     const double seconds = timer.nsecsElapsed() / 1e9;
     // The colouring that goes on in idle time is not part of the road; finished before the
     // next measurement, it does not slow down the server curl is measured against.
     QElapsedTimer idle;
     idle.start();
-    while (window.Text1()->SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED) <
-               window.Text1()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) &&
+    while (window.sourceBox()->SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED) <
+               window.sourceBox()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) &&
            idle.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return seconds;
@@ -114,7 +114,7 @@ int main(int argc, char* argv[]) {
         const double curl = curlSeconds(server.url("/big/index.html"));
         const double road = roadSeconds(window, server.url("/big/index.html"));
         std::printf("run %d: Enter to link list %.3f s (%d entries), curl %.3f s, ratio %.1fx\n",
-                    run, road, window.Combo1()->count(), curl, road / curl);
+                    run, road, window.linkList()->count(), curl, road / curl);
     }
     for (int run = 1; run <= 3; ++run) {
         const double curl = curlSeconds(server.url("/line/index.html"));
@@ -136,7 +136,7 @@ int main(int argc, char* argv[]) {
     sinceTick.start();
     QElapsedTimer strip;
     strip.start();
-    window.button("Lumet4").click();
+    window.takeOutHtmlButton().click();
     const double stripSeconds = strip.nsecsElapsed() / 1e9;
     ticker.stop();
     std::printf("Take out HTML on the 12 MB page: %.3f s, longest frozen stretch %.1f ms\n",

@@ -6,14 +6,14 @@
 //   scripts/bench            (or: build/release/bin/bench_findfiles)
 
 #include "findfiles/findfiles.h"
-#include "main/programstate.h"
+#include "logic/eventpump.h"
+#include "logic/programstate.h"
+#include "logic/referencescanner.h"
 #include "main/tarvellmain.h"
-#include "platform/checklist.h"
-#include "platform/sourcebox.h"
-#include "scan/eventpump.h"
-#include "scan/referencescanner.h"
 #include "support/controlregistration.h"
 #include "support/messagerecorder.h"
+#include "widgets/checklist.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
     TarvellMain window;
     window.load();
     const QString page = pageWithFiles();
-    window.Text1()->setSourceText(page);
+    window.sourceBox()->setSourceText(page);
     Program::BaseURL = QStringLiteral("http://127.0.0.1/dir/");
 
     double scanMs = 1e300;
@@ -64,8 +64,9 @@ int main(int argc, char* argv[]) {
         QElapsedTimer timer;
         timer.start();
         EventPump pump;
-        found = scanFileReferences(window.Text1()->sourceText(), Program::BaseURL, std::ref(pump))
-                    .size();
+        found =
+            scanFileReferences(window.sourceBox()->sourceText(), Program::BaseURL, std::ref(pump))
+                .size();
         scanMs = std::min(scanMs, timer.nsecsElapsed() / 1e6);
     }
 
@@ -85,7 +86,7 @@ int main(int argc, char* argv[]) {
         timer.start();
         sinceTick.start();
         watchdog.start();
-        window.button(QStringLiteral("Lumet6")).click();
+        window.findFilesButton().click();
         auto* finder = window.findChild<FindFiles*>();
         if (!finder || !finder->isVisible()) {
             std::printf("the file finder did not open\n");
@@ -94,12 +95,12 @@ int main(int argc, char* argv[]) {
         finder->repaint();
         openMs = std::min(openMs, timer.nsecsElapsed() / 1e6);
         watchdog.stop();
-        listed = finder->List1()->count();
+        listed = finder->entryList()->count();
         delete finder;
     }
 
-    std::printf("Page of %.1f M characters, %lld file references, %d distinct\n",
-                page.size() / 1e6, static_cast<long long>(found), kFiles);
+    std::printf("Page of %.1f M characters, %lld file references, %d distinct\n", page.size() / 1e6,
+                static_cast<long long>(found), kFiles);
     std::printf("  bare file-reference scan:                 %8.2f ms\n", scanMs);
     std::printf("  Find Files to the finder shown and painted: %8.2f ms, %d entries listed\n",
                 openMs, listed);

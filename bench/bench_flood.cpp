@@ -6,7 +6,7 @@
 //
 //   build/release/bin/bench_flood
 
-#include "platform/inet.h"
+#include "transfer/inet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

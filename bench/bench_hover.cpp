@@ -9,10 +9,10 @@
 //   build/release/bin/bench_hover --grab docs/lumet-states.png
 //                                                        picture of plain, hovered, pressed
 
+#include "forms/controlhost.h"
+#include "forms/propertyrecord.h"
 #include "lumet/lumetdiagnostics.h"
 #include "lumet/pointerprobe.h"
-#include "platform/controlhost.h"
-#include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
 #include "support/programbutton.h"
 

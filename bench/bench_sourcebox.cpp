@@ -9,8 +9,8 @@
 //
 //   build/release/bin/bench_sourcebox [--line-ends]
 
-#include "platform/pagememory.h"
-#include "platform/sourcebox.h"
+#include "logic/pagememory.h"
+#include "widgets/sourcebox.h"
 
 #include <Qsci/qsciscintilla.h>
 

@@ -1,20 +1,20 @@
 // The text logic on big pages: FixCode, the page-link and the file-reference scans on a 12 MB
-// page with 120,000 links (and on 1/4 and 1/2 of it, to show the growth is linear), Find Next through every match
-// and Replace All on the same page, and tag removal on a 12 MB page with 500,000 tags as a
-// ratio to sed doing the same cut on the same file in this run; plus the longest time the tag
-// removal goes without giving the window's events a turn.
+// page with 120,000 links (and on 1/4 and 1/2 of it, to show the growth is linear), Find Next
+// through every match and Replace All on the same page, and tag removal on a 12 MB page with
+// 500,000 tags as a ratio to sed doing the same cut on the same file in this run; plus the longest
+// time the tag removal goes without giving the window's events a turn.
 //
 //   scripts/bench
 //   or: cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_BUILD_BENCH=ON
 //       && cmake --build build/release --target bench_textlogic -j2
 //       && build/release/bin/bench_textlogic
 
-#include "main/fixcode.h"
-#include "main/tagstripper.h"
-#include "main/textsearch.h"
-#include "scan/duplicateremoval.h"
-#include "scan/eventpump.h"
-#include "scan/referencescanner.h"
+#include "logic/duplicateremoval.h"
+#include "logic/eventpump.h"
+#include "logic/fixcode.h"
+#include "logic/referencescanner.h"
+#include "logic/tagstripper.h"
+#include "logic/textsearch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

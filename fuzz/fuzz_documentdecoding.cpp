@@ -5,8 +5,8 @@
 // whatever follows the reach never changes its answer, which is an encoding a meta may declare.
 
 #include "fuzzcheck.h"
-#include "scan/documentdecoding.h"
-#include "scan/metaprescan.h"
+#include "logic/documentdecoding.h"
+#include "logic/metaprescan.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "scan/duplicateremoval.h"
+#include "logic/duplicateremoval.h"
 
 #include <map>
 #include <string>

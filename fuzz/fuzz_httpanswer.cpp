@@ -4,8 +4,8 @@
 // many bytes. A packed body unpacks the same whole and a byte at a time.
 
 #include "fuzzcheck.h"
-#include "platform/contentdecoder.h"
-#include "scan/httpanswer.h"
+#include "logic/httpanswer.h"
+#include "transfer/contentdecoder.h"
 
 #include <QByteArray>
 

@@ -5,8 +5,8 @@
 
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "main/baseurl.h"
-#include "scan/linkresolution.h"
+#include "logic/baseurl.h"
+#include "logic/linkresolution.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QStringList fields = fieldsOf(textFromBytes(data, size), 2);

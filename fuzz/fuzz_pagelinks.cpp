@@ -3,7 +3,7 @@
 
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "scan/referencescanner.h"
+#include "logic/referencescanner.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // A control's property record read from any JSON object: every key is kept once, in lower
 // case, and read back in any case; written out and read again it is the same record.
 
+#include "forms/propertyrecord.h"
 #include "fuzzapplication.h"
 #include "fuzzcheck.h"
-#include "platform/propertyrecord.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,7 +4,7 @@
 
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "main/tagstripper.h"
+#include "logic/tagstripper.h"
 
 namespace {
 

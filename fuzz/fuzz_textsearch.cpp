@@ -5,7 +5,7 @@
 
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "main/textsearch.h"
+#include "logic/textsearch.h"
 
 #include <algorithm>
 #include <string>

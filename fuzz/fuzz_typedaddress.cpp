@@ -4,7 +4,7 @@
 #include "fuzzapplication.h"
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
-#include "scan/typedaddress.h"
+#include "logic/typedaddress.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** argv) {
     startFuzzApplication((*argv)[0]);

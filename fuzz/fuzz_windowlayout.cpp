@@ -2,9 +2,9 @@
 // every stored control is there in stored order, and what is made of the values is something a
 // window can use (valid colours, font weights Qt accepts).
 
+#include "forms/windowlayout.h"
 #include "fuzzapplication.h"
 #include "fuzzcheck.h"
-#include "platform/windowlayout.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

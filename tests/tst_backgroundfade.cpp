@@ -1,6 +1,6 @@
 // The background fade: band colours and positions as the window's twips give them.
 
-#include "main/backgroundfade.h"
+#include "widgets/backgroundfade.h"
 
 #include <QPixmap>
 #include <QtTest>

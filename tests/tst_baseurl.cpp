@@ -1,4 +1,4 @@
-#include "main/baseurl.h"
+#include "logic/baseurl.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
+#include "forms/controlhost.h"
+#include "forms/hostedbutton.h"
+#include "forms/propertyrecord.h"
 #include "inproc/classregistry.h"
 #include "inproc/inprocserver.h"
-#include "platform/controlhost.h"
-#include "platform/hostedbutton.h"
-#include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
 
 #include <QDir>

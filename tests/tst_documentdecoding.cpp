@@ -1,7 +1,7 @@
 // Reading a fetched document's bytes as text, by the web's rules for charset labels.
 
-#include "scan/documentdecoding.h"
-#include "scan/metaprescan.h"
+#include "logic/documentdecoding.h"
+#include "logic/metaprescan.h"
 
 #include <QTest>
 

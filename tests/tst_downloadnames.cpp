@@ -1,8 +1,8 @@
 // The text rules of the downloads: folder paths, the names and extensions taken from an entry,
 // the name a typed name is saved under, and the names that are never written.
 
-#include "dialog/fixpath.h"
-#include "findfiles/downloadnames.h"
+#include "logic/downloadnames.h"
+#include "logic/fixpath.h"
 
 #include <QTest>
 

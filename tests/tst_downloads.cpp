@@ -3,19 +3,19 @@
 // failures, cancels and closed windows leave on disk.
 
 #include "dialog/dialog.h"
-#include "findfiles/downloadnames.h"
 #include "findfiles/findfiles.h"
-#include "main/programstate.h"
-#include "platform/checklist.h"
-#include "platform/checklistmodel.h"
-#include "platform/drivelist.h"
-#include "platform/filelist.h"
-#include "platform/folderlist.h"
-#include "platform/inet.h"
-#include "platform/programfolder.h"
-#include "platform/sourcebox.h"
+#include "logic/downloadnames.h"
+#include "logic/programfolder.h"
+#include "logic/programstate.h"
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "widgets/checklist.h"
+#include "widgets/checklistmodel.h"
+#include "widgets/drivelist.h"
+#include "widgets/filelist.h"
+#include "widgets/folderlist.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -136,12 +136,12 @@ void TestDownloads::cleanup() {
 
 FindFiles* TestDownloads::openFinder(const QStringList& entries) {
     Program::BaseURL = m_server->url("/");
-    m_main.window->Text1()->setSourceText(QString());
-    m_main.window->button("Lumet6").click();
+    m_main.window->sourceBox()->setSourceText(QString());
+    m_main.window->findFilesButton().click();
     auto* finder = m_main.window->findChild<FindFiles*>();
     if (finder) {
-        finder->List1()->addEntries(entries);
-        finder->Inet1()->setStallTimeout(120000);
+        finder->entryList()->addEntries(entries);
+        finder->transfer()->setStallTimeout(120000);
     }
     return finder;
 }
@@ -150,12 +150,12 @@ Dialog* TestDownloads::openSaveWindow(const QString& entry) {
     FindFiles* finder = openFinder({entry});
     if (!finder)
         return nullptr;
-    finder->List1()->setHighlighted(0);
-    finder->button("Lumet5").click();
+    finder->entryList()->setHighlighted(0);
+    finder->downloadButton().click();
     auto* dialog = finder->findChild<Dialog*>();
     if (dialog) {
-        dialog->Dir1()->setPath(m_folder->path());
-        dialog->Inet1()->setStallTimeout(120000);
+        dialog->folderList()->setPath(m_folder->path());
+        dialog->transfer()->setStallTimeout(120000);
     }
     return dialog;
 }
@@ -204,9 +204,9 @@ void TestDownloads::opensCentredWithTheProposedName() {
     const QPoint centre = dialog->frameGeometry().center();
     const QPoint screen = dialog->screen()->geometry().center();
     QVERIFY(qAbs(centre.x() - screen.x()) <= 1 && qAbs(centre.y() - screen.y()) <= 1);
-    QCOMPARE(dialog->Text1()->text(), QString("pic.gif"));
-    QCOMPARE(dialog->Combo1()->currentText(), QString("*.*"));
-    QCOMPARE(dialog->File1()->pattern(), QString("*.*"));
+    QCOMPARE(dialog->nameBox()->text(), QString("pic.gif"));
+    QCOMPARE(dialog->typeList()->currentText(), QString("*.*"));
+    QCOMPARE(dialog->fileList()->pattern(), QString("*.*"));
     QCOMPARE(Program::FileURL, m_server->url("/pics/pic.gif"));
     QCOMPARE(Program::FileExt, QString(".gif"));
     QVERIFY(!dialog->background().isNull());
@@ -228,9 +228,9 @@ void TestDownloads::okSavesAndCloses() {
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
 
-    dialog->button("Lumet1").click();
+    dialog->okButton().click();
     QCOMPARE(dialog->windowTitle().left(14), QString("Please wait..."));
-    QVERIFY(!dialog->button("Lumet1").isEnabled());
+    QVERIFY(!dialog->okButton().isEnabled());
 
     QTRY_VERIFY(!dialog);
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), body);
@@ -260,10 +260,10 @@ void TestDownloads::replaceQuestion() {
     write(m_folder->filePath(typed + ".gif"), "an old and longer content");
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
-    dialog->Text1()->setText(typed);
+    dialog->nameBox()->setText(typed);
     m_main.boxes->answers.enqueue(answer);
 
-    dialog->button("Lumet1").click();
+    dialog->okButton().click();
 
     QCOMPARE(m_main.boxes->texts(),
              QStringList{"This file already exists. Do you want to replace it?"});
@@ -271,7 +271,7 @@ void TestDownloads::replaceQuestion() {
     QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::None);
     if (answer == MessageAnswer::No) {
         QVERIFY(dialog && !dialog->isSaving());
-        QCOMPARE(dialog->Text1()->text(), typed);
+        QCOMPARE(dialog->nameBox()->text(), typed);
         QCOMPARE(m_server->requestCount("/pic.gif"), 0);
     } else {
         QTRY_VERIFY(!dialog);
@@ -303,7 +303,7 @@ void TestDownloads::dismissingAQuestionMeansNo() {
     } else {
         finder = openFinder({m_server->url("/pic.gif")});
         QVERIFY(finder);
-        finder->List1()->setTicked(0, true);
+        finder->entryList()->setTicked(0, true);
     }
     // The real box this time, sent away as a user would.
     m_main.boxes.reset();
@@ -322,9 +322,9 @@ void TestDownloads::dismissingAQuestionMeansNo() {
     poll.start(10);
 
     if (dialog)
-        dialog->button("Lumet1").click();
+        dialog->okButton().click();
     else
-        finder->button("Lumet1").click();
+        finder->downloadCheckedButton().click();
 
     m_main.boxes = std::make_unique<MessageRecorder>();
     QVERIFY(dismissed);
@@ -366,17 +366,17 @@ void TestDownloads::failureLeavesTheWindowReadyForAnotherTry() {
     m_server->setResponse("/pic.gif", response);
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
-    dialog->Text1()->setText(typed);
+    dialog->nameBox()->setText(typed);
     m_main.boxes->answers.enqueue(MessageAnswer::Yes);
 
-    dialog->button("Lumet1").click();
+    dialog->okButton().click();
 
     const QString failure = QString::fromLatin1(Dialog::FailureText);
     QTRY_COMPARE(m_main.boxes->lastText(), failure);
     QCOMPARE(m_main.boxes->messages.last().icon, MessageIcon::Stop);
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QString("Save As..."));
-    QVERIFY(dialog->button("Lumet1").isEnabled());
+    QVERIFY(dialog->okButton().isEnabled());
     QCOMPARE(m_server->requestCount("/pic.gif"), fetched ? 1 : 0);
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the old picture"));
     QCOMPARE(contentOf(m_folder->filePath("locked.gif")), QByteArray("kept"));
@@ -385,8 +385,8 @@ void TestDownloads::failureLeavesTheWindowReadyForAnotherTry() {
 
     // Put right, the same window saves.
     m_server->setResponse("/pic.gif", file("the new picture"));
-    dialog->Text1()->setText("pic.gif");
-    dialog->button("Lumet1").click();
+    dialog->nameBox()->setText("pic.gif");
+    dialog->okButton().click();
     QTRY_VERIFY(!dialog);
     QCOMPARE(contentOf(m_folder->filePath("pic.gif")), QByteArray("the new picture"));
 }
@@ -403,9 +403,9 @@ void TestDownloads::okIgnoresANameOfSpaces() {
     m_server->setResponse("/pic.gif", file("new"));
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
-    dialog->Text1()->setText(typed);
+    dialog->nameBox()->setText(typed);
 
-    dialog->button("Lumet1").click();
+    dialog->okButton().click();
 
     QTest::qWait(50);
     QVERIFY(dialog && !dialog->isSaving());
@@ -428,27 +428,27 @@ void TestDownloads::cancelWritesNothing() {
 
     QPointer<Dialog> idle = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(idle);
-    idle->button("Lumet2").click();
+    idle->cancelButton().click();
     QTRY_VERIFY(!idle);
     QVERIFY(m_main.boxes->messages.isEmpty());
     QCOMPARE(m_server->requestCount("/pic.gif"), 0);
 
     auto* finder = m_main.window->findChild<FindFiles*>();
-    finder->button("Lumet5").click();
+    finder->downloadButton().click();
     QPointer<Dialog> saving = finder->findChild<Dialog*>();
     QVERIFY(saving);
-    saving->Dir1()->setPath(m_folder->path());
+    saving->folderList()->setPath(m_folder->path());
     m_main.boxes->answers.enqueue(MessageAnswer::Yes);
     bool stillFetching = true;
     connect(m_server.get(), &TestHttpServer::requestReceived, saving, [&] {
         if (byButton)
-            saving->button("Lumet2").click();
+            saving->cancelButton().click();
         else
             saving->close();
         // Ended with the click, not left to end whenever the window is deleted.
-        stillFetching = saving && saving->Inet1()->isFetching();
+        stillFetching = saving && saving->transfer()->isFetching();
     });
-    saving->button("Lumet1").click();
+    saving->okButton().click();
 
     QTRY_VERIFY(!saving);
     QVERIFY(!stillFetching);
@@ -472,7 +472,7 @@ void TestDownloads::saveWindowKeepsTheFileItWasOpenedFor() {
     Program::FileURL = m_server->url("/b.gif");
     Program::FileName = "b.gif";
 
-    dialog->button("Lumet1").click();
+    dialog->okButton().click();
 
     QTRY_VERIFY(!dialog);
     QCOMPARE(contentOf(m_folder->filePath("a.gif")), QByteArray("A"));
@@ -488,32 +488,33 @@ void TestDownloads::listsKeepInStep() {
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
     QVERIFY(dialog);
 
-    QCOMPARE(dialog->File1()->path(), m_folder->path());
-    QTRY_COMPARE(dialog->File1()->fileNames(), QStringList({"pic.gif", "README"}));
-    QTRY_VERIFY(!dialog->Dir1()->findItems("sub", Qt::MatchEndsWith).isEmpty());
+    QCOMPARE(dialog->fileList()->path(), m_folder->path());
+    QTRY_COMPARE(dialog->fileList()->fileNames(), QStringList({"pic.gif", "README"}));
+    QTRY_VERIFY(!dialog->folderList()->findItems("sub", Qt::MatchEndsWith).isEmpty());
     // The path from the root down, the open folder selected.
-    QCOMPARE(dialog->Dir1()->item(0)->text(), QDir::rootPath());
-    QCOMPARE(dialog->Dir1()->currentItem()->text().trimmed(), QFileInfo(folder.path()).fileName());
+    QCOMPARE(dialog->folderList()->item(0)->text(), QDir::rootPath());
+    QCOMPARE(dialog->folderList()->currentItem()->text().trimmed(),
+             QFileInfo(folder.path()).fileName());
 
-    QListWidgetItem* sub = dialog->Dir1()->findItems("sub", Qt::MatchEndsWith).first();
-    emit dialog->Dir1()->itemActivated(sub);
-    QCOMPARE(dialog->Dir1()->path(), folder.filePath("sub"));
-    QCOMPARE(dialog->File1()->path(), folder.filePath("sub"));
+    QListWidgetItem* sub = dialog->folderList()->findItems("sub", Qt::MatchEndsWith).first();
+    emit dialog->folderList()->itemActivated(sub);
+    QCOMPARE(dialog->folderList()->path(), folder.filePath("sub"));
+    QCOMPARE(dialog->fileList()->path(), folder.filePath("sub"));
 
     // A drive that cannot be opened: back on the folder's own drive, without a word.
-    dialog->Drive1()->addItem("gone", "/no/such/volume");
-    dialog->Drive1()->setCurrentIndex(dialog->Drive1()->count() - 1);
+    dialog->driveList()->addItem("gone", "/no/such/volume");
+    dialog->driveList()->setCurrentIndex(dialog->driveList()->count() - 1);
     dialog->driveChanged();
-    QCOMPARE(dialog->Dir1()->path(), folder.filePath("sub"));
-    QCOMPARE(dialog->Drive1()->drive(), QStorageInfo(folder.path()).rootPath());
+    QCOMPARE(dialog->folderList()->path(), folder.filePath("sub"));
+    QCOMPARE(dialog->driveList()->drive(), QStorageInfo(folder.path()).rootPath());
 
-    dialog->Dir1()->setPath(folder.path());
-    QTRY_COMPARE(dialog->File1()->fileNames(), QStringList({"pic.gif", "README"}));
-    emit dialog->File1()->fileClicked("README");
-    QCOMPARE(dialog->Text1()->text(), QString("README"));
+    dialog->folderList()->setPath(folder.path());
+    QTRY_COMPARE(dialog->fileList()->fileNames(), QStringList({"pic.gif", "README"}));
+    emit dialog->fileList()->fileClicked("README");
+    QCOMPARE(dialog->nameBox()->text(), QString("README"));
     // A double-click saves under that name, and asks first since the file is there.
     m_main.boxes->answers.enqueue(MessageAnswer::Yes);
-    emit dialog->File1()->fileDoubleClicked("pic.gif");
+    emit dialog->fileList()->fileDoubleClicked("pic.gif");
     QCOMPARE(m_main.boxes->texts().value(0),
              QString("This file already exists. Do you want to replace it?"));
     QTRY_VERIFY(!dialog);
@@ -540,15 +541,15 @@ void TestDownloads::keysInTheFileList() {
     write(m_folder->filePath("notes.txt"), "the user's notes");
     QPointer<Dialog> dialog = openSaveWindow(m_server->url("/logo.gif"));
     QVERIFY(dialog);
-    QTRY_COMPARE(dialog->File1()->fileNames(), QStringList({"archive.zip", "notes.txt"}));
+    QTRY_COMPARE(dialog->fileList()->fileNames(), QStringList({"archive.zip", "notes.txt"}));
     QApplication::setActiveWindow(dialog);
-    dialog->Dir1()->setFocus();
+    dialog->folderList()->setFocus();
 
     for (const int key : keys)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
 
-    QCOMPARE(QApplication::focusWidget(), dialog->File1());
-    QCOMPARE(dialog->Text1()->text(), name);
+    QCOMPARE(QApplication::focusWidget(), dialog->fileList());
+    QCOMPARE(dialog->nameBox()->text(), name);
 }
 
 void TestDownloads::progressShowsAsTheFileArrives_data() {
@@ -568,17 +569,17 @@ void TestDownloads::progressShowsAsTheFileArrives() {
     if (checkedRun) {
         FindFiles* finder = openFinder({m_server->url("/pic.gif")});
         QVERIFY(finder);
-        finder->List1()->setTicked(0, true);
-        connect(finder->List1()->entries(), &QAbstractItemModel::dataChanged, finder,
-                [&] { shown << finder->List1()->entries()->status(0); });
-        finder->button("Lumet1").click();
+        finder->entryList()->setTicked(0, true);
+        connect(finder->entryList()->entries(), &QAbstractItemModel::dataChanged, finder,
+                [&] { shown << finder->entryList()->entries()->status(0); });
+        finder->downloadCheckedButton().click();
         QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
     } else {
         QPointer<Dialog> dialog = openSaveWindow(m_server->url("/pic.gif"));
         QVERIFY(dialog);
         connect(dialog, &QWidget::windowTitleChanged, dialog,
                 [&](const QString& title) { shown << title; });
-        dialog->button("Lumet1").click();
+        dialog->okButton().click();
         QTRY_VERIFY(!dialog);
     }
     // Some share between none and all was shown on the way.
@@ -649,13 +650,13 @@ void TestDownloads::checkedRun() {
     FindFiles* finder = openFinder(entries);
     QVERIFY(finder);
     for (int row = 0; row < paths.size(); ++row)
-        finder->List1()->setTicked(row, !paths[row].startsWith('-'));
-    HostedButton run = finder->button("Lumet1");
+        finder->entryList()->setTicked(row, !paths[row].startsWith('-'));
+    HostedButton run = finder->downloadCheckedButton();
     QString captionWhileAsked;
     m_main.boxes->whileShown = [&] { captionWhileAsked = run.caption(); };
     // When the first file is asked for, every ticked entry after it waits its turn.
     QStringList notWaiting;
-    CheckListModel* model = finder->List1()->entries();
+    CheckListModel* model = finder->entryList()->entries();
     connect(m_server.get(), &TestHttpServer::requestReceived, finder, [&] {
         disconnect(m_server.get(), nullptr, finder, nullptr);
         bool behind = false;
@@ -666,9 +667,9 @@ void TestDownloads::checkedRun() {
         }
         const QStringList action = during.split(' ');
         if (action.first() == "untick")
-            finder->List1()->setTicked(action.last().toInt(), false);
+            finder->entryList()->setTicked(action.last().toInt(), false);
         if (action.first() == "remove")
-            finder->List1()->removeEntry(action.last().toInt());
+            finder->entryList()->removeEntry(action.last().toInt());
     });
 
     run.click();
@@ -680,8 +681,8 @@ void TestDownloads::checkedRun() {
     QCOMPARE(run.caption(), QString(anyTicked ? "Cancel" : "D/L Checked"));
     m_main.boxes->whileShown = nullptr;
     QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
-    QCOMPARE(finder->button("Lumet1").caption(), QString("D/L Checked"));
-    QVERIFY(finder->button("Lumet1").isEnabled());
+    QCOMPARE(finder->downloadCheckedButton().caption(), QString("D/L Checked"));
+    QVERIFY(finder->downloadCheckedButton().isEnabled());
 
     QCOMPARE(notWaiting, QStringList());
     QStringList shown;
@@ -711,12 +712,12 @@ void TestDownloads::checkedRunAnsweredNo() {
     m_server->setResponse("/a.gif", file("A"));
     FindFiles* finder = openFinder({m_server->url("/a.gif")});
     QVERIFY(finder);
-    finder->List1()->setTicked(0, true);
+    finder->entryList()->setTicked(0, true);
     m_main.boxes->answers.enqueue(MessageAnswer::No);
 
-    finder->button("Lumet1").click();
+    finder->downloadCheckedButton().click();
 
-    QCOMPARE(finder->button("Lumet1").caption(), QString("D/L Checked"));
+    QCOMPARE(finder->downloadCheckedButton().caption(), QString("D/L Checked"));
     QCOMPARE(finder->runState(), FindFiles::RunState::Idle);
     QCOMPARE(m_server->requestCount("/a.gif"), 0);
     QVERIFY(QDir(m_folder->path()).isEmpty());
@@ -735,9 +736,9 @@ void TestDownloads::installedCopySavesIntoTheDownloadFolder() {
     m_server->setResponse("/a.gif", file("A"));
     FindFiles* finder = openFinder({m_server->url("/a.gif")});
     QVERIFY(finder);
-    finder->List1()->setTicked(0, true);
+    finder->entryList()->setTicked(0, true);
 
-    finder->button("Lumet1").click();
+    finder->downloadCheckedButton().click();
 
     QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
     QCOMPARE(m_main.boxes->texts().value(0),
@@ -753,9 +754,9 @@ void TestDownloads::cancelEndsOnlyTheTransferInProgress() {
     write(m_folder->filePath("slow.gif"), "the old one");
     FindFiles* finder = openFinder({m_server->url("/slow.gif"), m_server->url("/b.gif")});
     QVERIFY(finder);
-    finder->List1()->setTicked(0, true);
-    finder->List1()->setTicked(1, true);
-    HostedButton run = finder->button("Lumet1");
+    finder->entryList()->setTicked(0, true);
+    finder->entryList()->setTicked(1, true);
+    HostedButton run = finder->downloadCheckedButton();
     bool enabledRightAfterCancel = true;
     connect(m_server.get(), &TestHttpServer::requestReceived, finder, [&](const QString& path) {
         if (path == "/slow.gif") {
@@ -772,8 +773,8 @@ void TestDownloads::cancelEndsOnlyTheTransferInProgress() {
     QVERIFY(!enabledRightAfterCancel);
     QVERIFY(run.isEnabled());
     // The user's own cancel is no failure: marked apart, and no error box for it.
-    QCOMPARE(finder->List1()->entries()->status(0), QString("cancelled"));
-    QCOMPARE(finder->List1()->entries()->status(1), QString("saved"));
+    QCOMPARE(finder->entryList()->entries()->status(0), QString("cancelled"));
+    QCOMPARE(finder->entryList()->entries()->status(1), QString("saved"));
     QCOMPARE(contentOf(m_folder->filePath("slow.gif")), QByteArray("the old one"));
     QCOMPARE(contentOf(m_folder->filePath("b.gif")), QByteArray("B"));
     QTest::qWait(50);
@@ -793,19 +794,19 @@ void TestDownloads::exitEndsTheRun() {
     m_server->setResponse("/b.gif", file("B"));
     QPointer<FindFiles> finder = openFinder({m_server->url("/slow.gif"), m_server->url("/b.gif")});
     QVERIFY(finder);
-    finder->List1()->setTicked(0, true);
-    finder->List1()->setTicked(1, true);
+    finder->entryList()->setTicked(0, true);
+    finder->entryList()->setTicked(1, true);
     if (whileAsked) {
-        m_main.boxes->whileShown = [&finder] { finder->button("Lumet3").click(); };
+        m_main.boxes->whileShown = [&finder] { finder->exitButton().click(); };
     } else {
         connect(m_server.get(), &TestHttpServer::requestReceived, finder,
-                [&finder] { finder->button("Lumet3").click(); });
+                [&finder] { finder->exitButton().click(); });
     }
 
-    finder->button("Lumet1").click();
+    finder->downloadCheckedButton().click();
 
     // Closed while asked, the window is still there for a moment: the run must not start in it.
-    QVERIFY(!whileAsked || !finder || !finder->Inet1()->isFetching());
+    QVERIFY(!whileAsked || !finder || !finder->transfer()->isFetching());
     QTRY_VERIFY(!finder);
     QTest::qWait(50); // nothing is left that could start the next entry
     QCOMPARE(m_server->requestCount("/slow.gif"), whileAsked ? 0 : 1);
@@ -822,14 +823,14 @@ void TestDownloads::entriesRemovedWhileItRuns() {
         openFinder({m_server->url("/a.gif"), m_server->url("/b.gif"), m_server->url("/c.gif")});
     QVERIFY(finder);
     for (int row = 0; row < 3; ++row)
-        finder->List1()->setTicked(row, true);
+        finder->entryList()->setTicked(row, true);
     connect(m_server.get(), &TestHttpServer::requestReceived, finder, [finder](const QString&) {
         // The entry being fetched and the ones behind it go while it waits.
-        while (finder->List1()->count() > 0)
-            finder->List1()->removeEntry(finder->List1()->count() - 1);
+        while (finder->entryList()->count() > 0)
+            finder->entryList()->removeEntry(finder->entryList()->count() - 1);
     });
 
-    finder->button("Lumet1").click();
+    finder->downloadCheckedButton().click();
 
     QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
     QCOMPARE(m_server->requestCount("/b.gif") + m_server->requestCount("/c.gif"), 0);

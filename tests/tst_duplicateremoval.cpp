@@ -1,4 +1,4 @@
-#include "scan/duplicateremoval.h"
+#include "logic/duplicateremoval.h"
 
 #include <QRandomGenerator>
 #include <QSet>

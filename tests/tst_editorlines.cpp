@@ -2,7 +2,7 @@
 // is given, and nowhere else, however the line ends fall among the bytes it skips in one step
 // and between the slices a big page goes in by.
 
-#include "platform/sourcebox.h"
+#include "widgets/sourcebox.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -3,7 +3,7 @@
 // through the toolkit (what it does when TARVELL_EDITOR_TOOLKIT_LAYOUT is set): a caret, a
 // selection or a found match never sits beside the glyph it belongs to.
 
-#include "platform/sourcebox.h"
+#include "widgets/sourcebox.h"
 
 #include <QFont>
 #include <QtTest>

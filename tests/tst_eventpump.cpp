@@ -1,5 +1,5 @@
-#include "scan/eventpump.h"
-#include "scan/pacedsearch.h"
+#include "logic/eventpump.h"
+#include "logic/pacedsearch.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "platform/filesink.h"
-#include "platform/inet.h"
-#include "platform/memorysink.h"
 #include "support/testhttpserver.h"
+#include "transfer/filesink.h"
+#include "transfer/inet.h"
+#include "transfer/memorysink.h"
 
 #include <QDir>
 #include <QPointer>

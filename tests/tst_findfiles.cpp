@@ -2,15 +2,15 @@
 // their handlers run them. One test drives it end to end through its buttons.
 
 #include "findfiles/findfiles.h"
-#include "findfiles/listediting.h"
-#include "main/programstate.h"
-#include "platform/checklist.h"
-#include "platform/checklistmodel.h"
-#include "platform/inet.h"
-#include "platform/programfolder.h"
-#include "platform/sourcebox.h"
+#include "logic/listediting.h"
+#include "logic/programfolder.h"
+#include "logic/programstate.h"
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "widgets/checklist.h"
+#include "widgets/checklistmodel.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -72,15 +72,15 @@ void TestFindFiles::cleanup() {
 
 FindFiles* TestFindFiles::openFinder(const QString& source) {
     Program::BaseURL = folder;
-    m_main.window->Text1()->setSourceText(source);
-    m_main.window->button("Lumet6").click();
+    m_main.window->sourceBox()->setSourceText(source);
+    m_main.window->findFilesButton().click();
     return m_main.window->findChild<FindFiles*>();
 }
 
 void TestFindFiles::refusedWithoutALoadedPage() {
-    m_main.window->Text1()->setSourceText(page);
+    m_main.window->sourceBox()->setSourceText(page);
     Program::BaseURL.clear();
-    m_main.window->button("Lumet6").click();
+    m_main.window->findFilesButton().click();
 
     QCOMPARE(m_main.boxes->texts(), QStringList{"No can do, load the HTML code again."});
     QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Question);
@@ -96,11 +96,11 @@ void TestFindFiles::opensModalWithTheScannedList() {
     QCOMPARE(finder->windowTitle(), QString("File Options..."));
     // Extension by extension, each in text order; the repeats of a.gif went, its first copy
     // stayed in place.
-    QCOMPARE(finder->List1()->texts(),
+    QCOMPARE(finder->entryList()->texts(),
              QStringList({folder + "b.jpg", folder + "a.gif", folder + "x.zip"}));
-    for (int row = 0; row < finder->List1()->count(); ++row)
-        QVERIFY(!finder->List1()->isTicked(row));
-    QCOMPARE(finder->List1()->highlighted(), -1);
+    for (int row = 0; row < finder->entryList()->count(); ++row)
+        QVERIFY(!finder->entryList()->isTicked(row));
+    QCOMPARE(finder->entryList()->highlighted(), -1);
     QVERIFY(!finder->background().isNull());
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
@@ -138,7 +138,7 @@ void TestFindFiles::layoutOfEveryControl() {
     QCOMPARE(control->font().family(), QString("Arial"));
     QCOMPARE(control->font().pointSizeF(), 8.25);
     if (!caption.isEmpty()) {
-        QCOMPARE(finder->button(name).caption(), caption);
+        QCOMPARE(HostedButton(finder->findChild<QWidget*>(name)).caption(), caption);
         QCOMPARE(control->property("ForeColor").toUInt(), 0xFFFFFFu);
         QCOMPARE(control->property("ForeColorMO").toUInt(), 0xFFFFFFu);
         QCOMPARE(control->property("BackColor").toUInt(), 0u);
@@ -149,7 +149,7 @@ void TestFindFiles::tabGoesThroughListAndRow() {
     FindFiles* finder = openFinder(page);
     QVERIFY(finder);
     QApplication::setActiveWindow(finder);
-    finder->List1()->setFocus();
+    finder->entryList()->setFocus();
     QStringList order{QApplication::focusWidget()->objectName()};
     for (int i = 0; i < 6; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -162,21 +162,21 @@ void TestFindFiles::tabGoesThroughListAndRow() {
 void TestFindFiles::eachOpeningScansTheSourceAnew() {
     FindFiles* first = openFinder(page);
     QVERIFY(first);
-    const QStringList listed = first->List1()->texts();
-    first->List1()->setHighlighted(0);
+    const QStringList listed = first->entryList()->texts();
+    first->entryList()->setHighlighted(0);
     first->removeItem();
     first->close();
     QTRY_VERIFY(!m_main.window->findChild<FindFiles*>());
 
     FindFiles* second = openFinder(page);
     QVERIFY(second);
-    QCOMPARE(second->List1()->texts(), listed);
+    QCOMPARE(second->entryList()->texts(), listed);
 
     second->close();
     QTRY_VERIFY(!m_main.window->findChild<FindFiles*>());
     FindFiles* third = openFinder(QStringLiteral("<img src=\"new.bmp\">"));
     QVERIFY(third);
-    QCOMPARE(third->List1()->texts(), QStringList{folder + "new.bmp"});
+    QCOMPARE(third->entryList()->texts(), QStringList{folder + "new.bmp"});
 }
 
 void TestFindFiles::editItem_data() {
@@ -204,15 +204,15 @@ void TestFindFiles::editItem() {
 
     FindFiles* finder = openFinder(QString());
     QVERIFY(finder);
-    finder->List1()->addEntries({"one", "two"});
-    finder->List1()->setTicked(1, true);
-    finder->List1()->setHighlighted(highlighted);
+    finder->entryList()->addEntries({"one", "two"});
+    finder->entryList()->setTicked(1, true);
+    finder->entryList()->setHighlighted(highlighted);
     m_main.boxes->inputAnswers.enqueue({accepted, answer});
 
     finder->editItem();
 
-    QCOMPARE(finder->List1()->texts(), expected);
-    QVERIFY(finder->List1()->isTicked(1));
+    QCOMPARE(finder->entryList()->texts(), expected);
+    QVERIFY(finder->entryList()->isTicked(1));
     if (highlighted < 0) {
         QVERIFY(m_main.boxes->inputs.isEmpty());
         return;
@@ -226,20 +226,20 @@ void TestFindFiles::editItem() {
 void TestFindFiles::removeItem() {
     FindFiles* finder = openFinder(QString());
     QVERIFY(finder);
-    finder->List1()->addEntries({"a", "b", "c"});
-    finder->List1()->setTicked(2, true);
+    finder->entryList()->addEntries({"a", "b", "c"});
+    finder->entryList()->setTicked(2, true);
 
     finder->removeItem();
-    QCOMPARE(finder->List1()->texts(), QStringList({"a", "b", "c"}));
+    QCOMPARE(finder->entryList()->texts(), QStringList({"a", "b", "c"}));
 
-    finder->List1()->setHighlighted(1);
+    finder->entryList()->setHighlighted(1);
     finder->removeItem();
-    QCOMPARE(finder->List1()->texts(), QStringList({"a", "c"}));
-    QVERIFY(finder->List1()->isTicked(1));
+    QCOMPARE(finder->entryList()->texts(), QStringList({"a", "c"}));
+    QVERIFY(finder->entryList()->isTicked(1));
     // A second click does not take the entry that moved up into the gap.
-    QCOMPARE(finder->List1()->highlighted(), -1);
+    QCOMPARE(finder->entryList()->highlighted(), -1);
     finder->removeItem();
-    QCOMPARE(finder->List1()->count(), 2);
+    QCOMPARE(finder->entryList()->count(), 2);
 }
 
 void TestFindFiles::replace_data() {
@@ -279,14 +279,14 @@ void TestFindFiles::replace() {
 
     FindFiles* finder = openFinder(QString());
     QVERIFY(finder);
-    finder->List1()->addEntries({"http://a/x.gif", "http://b/http://y.GIF", "http://a/x.gif"});
-    finder->List1()->setTicked(1, true);
+    finder->entryList()->addEntries({"http://a/x.gif", "http://b/http://y.GIF", "http://a/x.gif"});
+    finder->entryList()->setTicked(1, true);
     for (const InputAnswer& answer : answers)
         m_main.boxes->inputAnswers.enqueue(answer);
 
     finder->replace();
 
-    QCOMPARE(finder->List1()->texts(), expected);
+    QCOMPARE(finder->entryList()->texts(), expected);
     QCOMPARE(m_main.boxes->inputs.size(), answers.size());
     QCOMPARE(m_main.boxes->inputs.first().title, QString("Replace"));
     QCOMPARE(m_main.boxes->inputs.first().prompt, QString("The text you want to replace:"));
@@ -300,14 +300,14 @@ void TestFindFiles::replace() {
 void TestFindFiles::spaceTicksTheHighlightedEntry() {
     FindFiles* finder = openFinder(page);
     QVERIFY(finder);
-    finder->List1()->setFocus();
-    finder->List1()->setHighlighted(1);
+    finder->entryList()->setFocus();
+    finder->entryList()->setHighlighted(1);
 
-    QTest::keyClick(finder->List1(), Qt::Key_Space);
-    QVERIFY(finder->List1()->isTicked(1));
-    QVERIFY(!finder->List1()->isTicked(0));
-    QTest::keyClick(finder->List1(), Qt::Key_Space);
-    QVERIFY(!finder->List1()->isTicked(1));
+    QTest::keyClick(finder->entryList(), Qt::Key_Space);
+    QVERIFY(finder->entryList()->isTicked(1));
+    QVERIFY(!finder->entryList()->isTicked(0));
+    QTest::keyClick(finder->entryList(), Qt::Key_Space);
+    QVERIFY(!finder->entryList()->isTicked(1));
 }
 
 void TestFindFiles::exitCancelsTheWaitingTransfer() {
@@ -318,15 +318,15 @@ void TestFindFiles::exitCancelsTheWaitingTransfer() {
     FindFiles* finder = openFinder(page);
     QVERIFY(finder);
     QPointer<FindFiles> alive(finder);
-    finder->Inet1()->setStallTimeout(120000);
+    finder->transfer()->setStallTimeout(120000);
     connect(&server, &TestHttpServer::requestReceived, finder,
-            [finder] { finder->button("Lumet3").click(); });
+            [finder] { finder->exitButton().click(); });
 
     QElapsedTimer waited;
     waited.start();
     bool cancelled = false;
     try {
-        finder->Inet1()->fetchBytes(server.url("/slow.gif"));
+        finder->transfer()->fetchBytes(server.url("/slow.gif"));
     } catch (const TransferFailure& failure) {
         // Not Abandoned: the window's going must not be what ends the wait.
         cancelled = failure.kind() == TransferFailure::Kind::Cancelled;
@@ -342,16 +342,16 @@ void TestFindFiles::endToEndThroughTheButtons() {
     response.headers = {{"Content-Type", "text/html"}};
     response.body = page.toUtf8();
     server.setResponse("/dir/index.html", response);
-    m_main.window->urlbox()->setText(server.url("/dir/index.html"));
-    m_main.window->button("Lumet1").click();
-    QTRY_COMPARE(m_main.window->button("Lumet1").caption(), QString("Get HTML Source"));
+    m_main.window->addressBox()->setText(server.url("/dir/index.html"));
+    m_main.window->fetchButton().click();
+    QTRY_COMPARE(m_main.window->fetchButton().caption(), QString("Get HTML Source"));
 
-    m_main.window->button("Lumet6").click();
+    m_main.window->findFilesButton().click();
     auto* finder = m_main.window->findChild<FindFiles*>();
     QVERIFY(finder);
     QVERIFY(QApplication::activeModalWidget() == finder || !finder->isHidden());
     const QString base = server.url("/dir/");
-    QCOMPARE(finder->List1()->texts(),
+    QCOMPARE(finder->entryList()->texts(),
              QStringList({base + "b.jpg", base + "a.gif", base + "x.zip"}));
 
     // A file is fetched naming the page it was found on, as a browser names it.
@@ -361,29 +361,30 @@ void TestFindFiles::endToEndThroughTheButtons() {
     QTemporaryDir programFolder;
     setProgramFolder(programFolder.path());
     const auto restore = qScopeGuard([] { setProgramFolder(QString()); });
-    finder->List1()->setTicked(0, true);
-    finder->button("Lumet1").click();
+    finder->entryList()->setTicked(0, true);
+    finder->downloadCheckedButton().click();
     QTRY_COMPARE(finder->runState(), FindFiles::RunState::Idle);
     QVERIFY2(server.lastRequestHeaders().contains(
                  "\r\nReferer: " + server.url("/dir/index.html").toLatin1() + "\r\n"),
              server.lastRequestHeaders().constData());
-    finder->List1()->setTicked(0, false);
+    finder->entryList()->setTicked(0, false);
     m_main.boxes->messages.clear();
 
-    QTest::mouseClick(finder->List1()->viewport(), Qt::LeftButton, {},
-                      finder->List1()->visualRect(finder->List1()->entries()->index(2)).center());
-    QCOMPARE(finder->List1()->highlighted(), 2);
+    QTest::mouseClick(
+        finder->entryList()->viewport(), Qt::LeftButton, {},
+        finder->entryList()->visualRect(finder->entryList()->entries()->index(2)).center());
+    QCOMPARE(finder->entryList()->highlighted(), 2);
     m_main.boxes->inputAnswers.enqueue({true, base + "y.zip"});
-    finder->button("Lumet4").click();
-    finder->List1()->setHighlighted(0);
-    finder->button("Lumet6").click();
+    finder->editButton().click();
+    finder->entryList()->setHighlighted(0);
+    finder->removeButton().click();
     m_main.boxes->inputAnswers.enqueue({true, "http://"});
     m_main.boxes->inputAnswers.enqueue({true, "ftp://"});
-    finder->button("Lumet2").click();
+    finder->replaceButton().click();
     const QString ftpBase = QString(base).replace("http://", "ftp://");
-    QCOMPARE(finder->List1()->texts(), QStringList({ftpBase + "a.gif", ftpBase + "y.zip"}));
+    QCOMPARE(finder->entryList()->texts(), QStringList({ftpBase + "a.gif", ftpBase + "y.zip"}));
 
-    finder->button("Lumet3").click();
+    finder->exitButton().click();
     QTRY_VERIFY(!m_main.window->findChild<FindFiles*>());
     QVERIFY(m_main.boxes->messages.isEmpty());
 }

@@ -1,4 +1,4 @@
-#include "main/fixcode.h"
+#include "logic/fixcode.h"
 
 #include <QRandomGenerator>
 #include <QTest>

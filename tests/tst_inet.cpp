@@ -1,7 +1,7 @@
-#include "platform/inet.h"
-#include "platform/memorysink.h"
-#include "scan/documentdecoding.h"
+#include "logic/documentdecoding.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "transfer/memorysink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

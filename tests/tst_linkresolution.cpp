@@ -1,4 +1,4 @@
-#include "scan/linkresolution.h"
+#include "logic/linkresolution.h"
 
 #include <QTest>
 

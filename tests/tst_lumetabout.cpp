@@ -1,4 +1,4 @@
-#include "platform/controlhost.h"
+#include "forms/controlhost.h"
 #include "support/controlregistration.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
+#include "forms/controlhost.h"
+#include "forms/propertyrecord.h"
 #include "inproc/classregistry.h"
 #include "inproc/inprocserver.h"
 #include "lumet/lumetdiagnostics.h"
 #include "lumet/ticksource.h"
-#include "platform/controlhost.h"
-#include "platform/propertyrecord.h"
 #include "support/controlregistration.h"
 #include "support/programbutton.h"
 

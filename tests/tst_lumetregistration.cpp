@@ -1,6 +1,6 @@
+#include "forms/controlhost.h"
 #include "inproc/classregistry.h"
 #include "inproc/inprocserver.h"
-#include "platform/controlhost.h"
 #include "support/controlregistration.h"
 
 #include <QDir>

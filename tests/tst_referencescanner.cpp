@@ -1,7 +1,7 @@
-#include "main/fixcode.h"
-#include "scan/duplicateremoval.h"
-#include "scan/referencescanner.h"
-#include "scan/trimspaces.h"
+#include "logic/duplicateremoval.h"
+#include "logic/fixcode.h"
+#include "logic/referencescanner.h"
+#include "logic/trimspaces.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "main/tagstripper.h"
+#include "logic/tagstripper.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,13 +1,13 @@
 // The main window: its layout, its start, fetching a page, the link list and GoTo, and what
 // every failure leaves on screen. Pages come from a server on 127.0.0.1.
 
-#include "main/programstate.h"
+#include "logic/programstate.h"
 #include "main/tarvellmain.h"
-#include "platform/inet.h"
-#include "platform/nativewindowwatch.h"
-#include "platform/sourcebox.h"
 #include "support/mainwindowfixture.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "widgets/nativewindowwatch.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -125,7 +125,7 @@ void TestTarvellMain::init() {
     m_server = std::make_unique<TestHttpServer>();
     QString error;
     QVERIFY2(m_main.open(&error), qPrintable(error));
-    m_main.window->Inet1()->setStallTimeout(2000);
+    m_main.window->transfer()->setStallTimeout(2000);
 }
 
 void TestTarvellMain::cleanup() {
@@ -134,8 +134,8 @@ void TestTarvellMain::cleanup() {
 }
 
 void TestTarvellMain::fetch(const QString& address) {
-    m_main.window->urlbox()->setText(address);
-    m_main.window->button("Lumet1").click();
+    m_main.window->addressBox()->setText(address);
+    m_main.window->fetchButton().click();
 }
 
 void TestTarvellMain::layoutOfEveryControl_data() {
@@ -172,10 +172,10 @@ void TestTarvellMain::layoutOfEveryControl() {
     QCOMPARE(control->geometry(),
              QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     if (name.startsWith("Lumet")) {
-        QCOMPARE(m_main.window->button(name).caption(), text);
+        QCOMPARE(HostedButton(m_main.window->findChild<QWidget*>(name)).caption(), text);
         QCOMPARE(control->property("ForeColor").toUInt(), 0xFFFFFFu);
         QCOMPARE(control->property("BackColor").toUInt(), 0u);
-        QVERIFY(m_main.window->button(name).isEnabled());
+        QVERIFY(HostedButton(m_main.window->findChild<QWidget*>(name)).isEnabled());
     } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
         QCOMPARE(box->text(), text);
     } else if (auto* source = qobject_cast<SourceBox*>(control)) {
@@ -194,7 +194,7 @@ void TestTarvellMain::windowAfterStart() {
     QCOMPARE(m_main.window->minimumSize(), m_main.window->maximumSize());
     QVERIFY(!(m_main.window->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(m_main.window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{QString()});
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{QString()});
     QVERIFY(Program::BaseURL.isEmpty());
     QVERIFY(Program::PageURL.isEmpty());
 
@@ -246,8 +246,8 @@ void TestTarvellMain::tabKeyMovesOnFromTheSourceBox() {
     QFETCH(int, key);
     QFETCH(QString, next);
     QApplication::setActiveWindow(m_main.window.get());
-    m_main.window->Text1()->setFocus();
-    QTRY_VERIFY(m_main.window->Text1()->hasFocus());
+    m_main.window->sourceBox()->setFocus();
+    QTRY_VERIFY(m_main.window->sourceBox()->hasFocus());
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
                     key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
@@ -256,7 +256,7 @@ void TestTarvellMain::tabKeyMovesOnFromTheSourceBox() {
         focus = focus->parentWidget();
     QVERIFY(focus);
     QCOMPARE(focus->objectName(), next);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("HTML Appears Here\r\n"));
 }
 
 void TestTarvellMain::fadeIsPaintedIntoTheBackground() {
@@ -270,8 +270,8 @@ void TestTarvellMain::fadeIsPaintedIntoTheBackground() {
 void TestTarvellMain::fetchShowsSourceWithFixedLineEnds() {
     m_server->setResponse("/dir/page.html", page("a\nb\r\nc"));
     fetch(m_server->url("/dir/page.html"));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb\r\r\nc"));
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("a\r\nb\r\r\nc"));
+    QCOMPARE(m_main.window->fetchButton().caption(), QString(Idle));
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
@@ -282,17 +282,17 @@ void TestTarvellMain::fetchFillsLinkListAndFolderAddress() {
     fetch(m_server->url("/dir/page.html"));
     QCOMPARE(Program::BaseURL, m_server->url("/dir/"));
     QCOMPARE(Program::PageURL, m_server->url("/dir/page.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), (QStringList{"one.htm", "two.html", "s.js"}));
-    QCOMPARE(m_main.window->Combo1()->currentIndex(), 0);
+    QCOMPARE(comboEntries(m_main.window->linkList()), (QStringList{"one.htm", "two.html", "s.js"}));
+    QCOMPARE(m_main.window->linkList()->currentIndex(), 0);
 }
 
 void TestTarvellMain::previousPageLeadsTheNextList() {
     m_server->setResponse("/a.html", page("<a href=\"b.html\">b</a>"));
     m_server->setResponse("/b.html", page("<a href=\"a.html\">a</a><a href=\"c.htm\">c</a>"));
     fetch(m_server->url("/a.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"b.html"});
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{"b.html"});
     fetch(m_server->url("/b.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()),
+    QCOMPARE(comboEntries(m_main.window->linkList()),
              (QStringList{m_server->url("/a.html"), "c.htm", "a.html"}));
     QCOMPARE(Program::PageURL, m_server->url("/b.html"));
 }
@@ -302,23 +302,23 @@ void TestTarvellMain::emptyDocumentStillRefillsTheList() {
     m_server->setResponse("/empty.html", page(""));
     fetch(m_server->url("/first.html"));
     fetch(m_server->url("/empty.html"));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString());
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{m_server->url("/first.html")});
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString());
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{m_server->url("/first.html")});
 }
 
 void TestTarvellMain::enterFetchesOtherKeysDoNot() {
     m_server->setResponse("/p.html", page("hello"));
-    m_main.window->urlbox()->setText(m_server->url("/p.html"));
-    m_main.window->urlbox()->setFocus();
-    QTest::keyClicks(m_main.window->urlbox(), "x");
-    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Backspace);
-    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Tab);
+    m_main.window->addressBox()->setText(m_server->url("/p.html"));
+    m_main.window->addressBox()->setFocus();
+    QTest::keyClicks(m_main.window->addressBox(), "x");
+    QTest::keyClick(m_main.window->addressBox(), Qt::Key_Backspace);
+    QTest::keyClick(m_main.window->addressBox(), Qt::Key_Tab);
     QCOMPARE(m_server->requestCount("/p.html"), 0);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("HTML Appears Here\r\n"));
 
-    QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return);
+    QTest::keyClick(m_main.window->addressBox(), Qt::Key_Return);
     QCOMPARE(m_server->requestCount("/p.html"), 1);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("hello"));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("hello"));
 }
 
 void TestTarvellMain::secondClickCancelsTheFetch() {
@@ -328,16 +328,16 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
 
-    HostedButton fetchButton = m_main.window->button("Lumet1");
+    HostedButton fetchButton = m_main.window->fetchButton();
     // The button is disabled only while the cancel request runs, then enabled again.
     QList<bool> enabledNotices;
     EnabledRecorder recorder(fetchButton, &enabledNotices);
     // Long enough that only the cancel can end the wait in time.
-    m_main.window->Inet1()->setStallTimeout(60000);
+    m_main.window->transfer()->setStallTimeout(60000);
     QElapsedTimer sinceCancel;
     QTimer::singleShot(100, this, [&] {
         QCOMPARE(fetchButton.caption(), QString("Cancel"));
-        QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
+        QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("Please wait..."));
         sinceCancel.start();
         fetchButton.click();
     });
@@ -349,10 +349,10 @@ void TestTarvellMain::secondClickCancelsTheFetch() {
     QCOMPARE(enabledNotices, (QList<bool>{false, true}));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/ok.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"k.htm"});
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{"k.htm"});
     // The cancelled transfer ends as a failure.
     QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("Please wait..."));
 }
 
 void TestTarvellMain::enterCancelsTheFetch() {
@@ -360,9 +360,9 @@ void TestTarvellMain::enterCancelsTheFetch() {
     slow.stall = true;
     m_server->setResponse("/slow.html", slow);
     QTimer::singleShot(100, this,
-                       [&] { QTest::keyClick(m_main.window->urlbox(), Qt::Key_Return); });
+                       [&] { QTest::keyClick(m_main.window->addressBox(), Qt::Key_Return); });
     fetch(m_server->url("/slow.html"));
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->fetchButton().caption(), QString(Idle));
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(m_server->requestCount("/slow.html"), 1);
 }
@@ -377,12 +377,12 @@ void TestTarvellMain::cancelDuringTheScan() {
     body += QByteArray(300, 'w') + QByteArray("a.htm").repeated(800000);
     m_server->setResponse("/big/index.html", page(body));
 
-    HostedButton fetchButton = m_main.window->button("Lumet1");
+    HostedButton fetchButton = m_main.window->fetchButton();
     bool cancelledDuringScan = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
         if (!cancelledDuringScan && fetchButton.caption() == "Cancel" &&
-            m_main.window->Text1()->textLength() > 100) {
+            m_main.window->sourceBox()->textLength() > 100) {
             cancelledDuringScan = true;
             fetchButton.click();
         }
@@ -395,7 +395,7 @@ void TestTarvellMain::cancelDuringTheScan() {
     QVERIFY(Program::BaseURL.isEmpty());
     QCOMPARE(Program::PageURL, m_server->url("/big/index.html"));
     QCOMPARE(fetchButton.caption(), QString(Idle));
-    QCOMPARE(m_main.window->Combo1()->count(), 1000);
+    QCOMPARE(m_main.window->linkList()->count(), 1000);
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
@@ -418,7 +418,7 @@ void TestTarvellMain::failuresKeepThePreviousPage() {
 
     m_server->setResponse("/good/page.html", page("<a href=\"x.htm\">x</a>"));
     fetch(m_server->url("/good/page.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"x.htm"});
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{"x.htm"});
 
     m_server->setResponse("/broken.html", page("oops", 500));
     TestHttpServer::Response stall = page("never sent");
@@ -440,11 +440,11 @@ void TestTarvellMain::failuresKeepThePreviousPage() {
     QCOMPARE(m_main.boxes->texts(), QStringList{"There was an error."});
     QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Stop);
     QCOMPARE(m_main.boxes->messages.first().title, QString("Orvane"));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Please wait..."));
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("Please wait..."));
+    QCOMPARE(m_main.window->fetchButton().caption(), QString(Idle));
     QCOMPARE(Program::BaseURL, m_server->url("/good/"));
     QCOMPARE(Program::PageURL, m_server->url("/good/page.html"));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"x.htm"});
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{"x.htm"});
 }
 
 void TestTarvellMain::linksResolveAgainstTheAddressFinallyFetched_data() {
@@ -475,16 +475,16 @@ void TestTarvellMain::linksResolveAgainstTheAddressFinallyFetched() {
     QVERIFY(m_main.boxes->messages.isEmpty());
     QCOMPARE(Program::BaseURL, folder);
     QCOMPARE(Program::PageURL, typed);
-    QCOMPARE(m_main.window->urlbox()->text(), typed);
-    m_main.window->Combo1()->setCurrentIndex(m_main.window->Combo1()->findText("r.htm"));
-    m_main.window->button("Lumet8").click();
-    QCOMPARE(m_main.window->urlbox()->text(), folder + "r.htm");
+    QCOMPARE(m_main.window->addressBox()->text(), typed);
+    m_main.window->linkList()->setCurrentIndex(m_main.window->linkList()->findText("r.htm"));
+    m_main.window->goToButton().click();
+    QCOMPARE(m_main.window->addressBox()->text(), folder + "r.htm");
 
     // The previous page, first in the new list, leads back to the address as it was typed.
-    QCOMPARE(m_main.window->Combo1()->itemText(0), typed);
-    m_main.window->Combo1()->setCurrentIndex(0);
-    m_main.window->button("Lumet8").click();
-    QCOMPARE(m_main.window->urlbox()->text(), typed);
+    QCOMPARE(m_main.window->linkList()->itemText(0), typed);
+    m_main.window->linkList()->setCurrentIndex(0);
+    m_main.window->goToButton().click();
+    QCOMPARE(m_main.window->addressBox()->text(), typed);
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
@@ -511,7 +511,7 @@ void TestTarvellMain::hostileDocumentsAreShown() {
     m_server->setResponse("/h/x.html", r);
     fetch(m_server->url("/h/x.html"));
     QVERIFY(m_main.boxes->messages.isEmpty());
-    QCOMPARE(m_main.window->Text1()->sourceText(), shown);
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), shown);
 }
 
 void TestTarvellMain::fiftyMegabytePageIsShown() {
@@ -521,9 +521,9 @@ void TestTarvellMain::fiftyMegabytePageIsShown() {
     fetch(m_server->url("/huge/list.html"));
     QVERIFY(m_main.boxes->messages.isEmpty());
     // Every LF became CR LF.
-    QCOMPARE(m_main.window->Text1()->textLength(), qsizetype(lines) * (line.size() + 1));
-    QCOMPARE(comboEntries(m_main.window->Combo1()), QStringList{"item.html"});
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->sourceBox()->textLength(), qsizetype(lines) * (line.size() + 1));
+    QCOMPARE(comboEntries(m_main.window->linkList()), QStringList{"item.html"});
+    QCOMPARE(m_main.window->fetchButton().caption(), QString(Idle));
 }
 
 void TestTarvellMain::rapidClicksDuringFetchAndScan() {
@@ -546,16 +546,16 @@ void TestTarvellMain::rapidClicksDuringFetchAndScan() {
     connect(&hammer, &QTimer::timeout, this, [&] {
         ++presses;
         if (presses % 2)
-            post(m_main.window->button("Lumet1").widget(), Qt::Key_Space);
+            post(m_main.window->fetchButton().widget(), Qt::Key_Space);
         else
-            post(m_main.window->urlbox(), Qt::Key_Return);
+            post(m_main.window->addressBox(), Qt::Key_Return);
     });
     hammer.start(3);
     fetch(m_server->url("/r/index.html"));
     QTRY_VERIFY_WITH_TIMEOUT(presses > 40, 10000);
     hammer.stop();
     // Let the last started fetch, if any, end.
-    QTRY_COMPARE_WITH_TIMEOUT(m_main.window->button("Lumet1").caption(), QString(Idle), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_main.window->fetchButton().caption(), QString(Idle), 20000);
     QVERIFY(m_main.window->isVisible());
 }
 
@@ -588,13 +588,13 @@ void TestTarvellMain::closingTheWindowWhileFetching() {
     m_server->setResponse("/slow.html", slow);
     // Closed before the event loop runs, as during the title animation, nothing quits the
     // fetch's wait: closing has to end it, long before the server would be given up on.
-    m_main.window->Inet1()->setStallTimeout(600000);
+    m_main.window->transfer()->setStallTimeout(600000);
     bool endedByGuard = false;
     QTimer guard;
     guard.setSingleShot(true);
     connect(&guard, &QTimer::timeout, this, [&] {
         endedByGuard = true;
-        m_main.window->Inet1()->cancel();
+        m_main.window->transfer()->cancel();
     });
     guard.start(20000);
     connect(m_server.get(), &TestHttpServer::requestReceived, this, goAway);
@@ -602,7 +602,7 @@ void TestTarvellMain::closingTheWindowWhileFetching() {
     QVERIFY(!endedByGuard);
     QVERIFY(!m_main.window->isVisible());
     QVERIFY(m_main.boxes->messages.isEmpty());
-    QCOMPARE(m_main.window->button("Lumet1").caption(), QString(Idle));
+    QCOMPARE(m_main.window->fetchButton().caption(), QString(Idle));
     QTimer::singleShot(0, this, [&] { m_main.window.reset(); });
     QTRY_VERIFY(!m_main.window);
 }
@@ -624,8 +624,8 @@ void TestTarvellMain::missingControlLibraryIsReported() {
     QCOMPARE(boxes.messages.size(), 1);
     QCOMPARE(boxes.messages.first().icon, MessageIcon::Stop);
     QVERIFY(boxes.messages.first().text.contains("\"Lumet1.Lumet\" is not registered"));
-    QVERIFY(window.Text1() && window.urlbox() && window.Combo1());
-    QVERIFY(!window.button("Lumet1").widget());
+    QVERIFY(window.sourceBox() && window.addressBox() && window.linkList());
+    QVERIFY(!window.fetchButton().widget());
 }
 
 void TestTarvellMain::goToResolvesAndFetches_data() {
@@ -648,28 +648,28 @@ void TestTarvellMain::goToResolvesAndFetches() {
     m_server->setResponse(expectedPath, page("arrived"));
     fetch(m_server->url("/site/index.html"));
 
-    m_main.window->Combo1()->addItem(entry);
-    m_main.window->Combo1()->setCurrentIndex(m_main.window->Combo1()->count() - 1);
-    m_main.window->button("Lumet8").click();
-    QCOMPARE(m_main.window->urlbox()->text(), m_server->url(expectedPath));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("arrived"));
+    m_main.window->linkList()->addItem(entry);
+    m_main.window->linkList()->setCurrentIndex(m_main.window->linkList()->count() - 1);
+    m_main.window->goToButton().click();
+    QCOMPARE(m_main.window->addressBox()->text(), m_server->url(expectedPath));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("arrived"));
     // The page before the jump leads the new list, so GoTo goes back.
-    QCOMPARE(m_main.window->Combo1()->itemText(0), m_server->url("/site/index.html"));
+    QCOMPARE(m_main.window->linkList()->itemText(0), m_server->url("/site/index.html"));
 }
 
 void TestTarvellMain::goToWithNothingToGoTo() {
     // Before the first load the list holds one empty entry.
-    const QString before = m_main.window->urlbox()->text();
-    m_main.window->button("Lumet8").click();
-    QCOMPARE(m_main.window->urlbox()->text(), before);
+    const QString before = m_main.window->addressBox()->text();
+    m_main.window->goToButton().click();
+    QCOMPARE(m_main.window->addressBox()->text(), before);
 
-    m_main.window->Combo1()->addItem("   ");
-    m_main.window->Combo1()->setCurrentIndex(1);
-    m_main.window->button("Lumet8").click();
-    m_main.window->Combo1()->setCurrentIndex(-1);
-    m_main.window->button("Lumet8").click();
-    QCOMPARE(m_main.window->urlbox()->text(), before);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("HTML Appears Here\r\n"));
+    m_main.window->linkList()->addItem("   ");
+    m_main.window->linkList()->setCurrentIndex(1);
+    m_main.window->goToButton().click();
+    m_main.window->linkList()->setCurrentIndex(-1);
+    m_main.window->goToButton().click();
+    QCOMPARE(m_main.window->addressBox()->text(), before);
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("HTML Appears Here\r\n"));
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 

@@ -1,4 +1,4 @@
-#include "main/textsearch.h"
+#include "logic/textsearch.h"
 
 #include <QRandomGenerator>
 #include <QTest>

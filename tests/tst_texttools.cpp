@@ -2,8 +2,8 @@
 // Copy All, Open URL and About, each through its button.
 
 #include "main/tarvellmain.h"
-#include "platform/sourcebox.h"
 #include "support/mainwindowfixture.h"
+#include "widgets/sourcebox.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -75,61 +75,61 @@ void TestTextTools::cleanup() {
 }
 
 void TestTextTools::setSource(const QString& text) {
-    m_main.window->Text1()->setSourceText(text);
-    m_main.window->Text1()->setSelection(0, 0);
+    m_main.window->sourceBox()->setSourceText(text);
+    m_main.window->sourceBox()->setSelection(0, 0);
 }
 
 void TestTextTools::findNextStepsThroughOverlappingMatches() {
     setSource("aaaa");
-    m_main.window->FindBox()->setText("aa");
-    HostedButton findNext = m_main.window->button("Lumet2");
+    m_main.window->findBox()->setText("aa");
+    HostedButton findNext = m_main.window->findNextButton();
     for (int expected : {0, 1, 2}) {
         findNext.click();
-        QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(expected));
-        QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(2));
+        QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(expected));
+        QCOMPARE(m_main.window->sourceBox()->selectionLength(), qsizetype(2));
     }
     QVERIFY(m_main.boxes->messages.isEmpty());
     findNext.click();
     QCOMPARE(m_main.boxes->texts(), QStringList{"Finished searching text."});
     QCOMPARE(m_main.boxes->messages.first().icon, MessageIcon::Question);
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
-    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(0));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_main.window->sourceBox()->selectionLength(), qsizetype(0));
 }
 
 void TestTextTools::findNextIgnoresCaseAndStartsOverAfterTheEnd() {
     setSource("<IMG src=a><img src=b>\r\n<Img>");
-    m_main.window->FindBox()->setText("img");
-    HostedButton findNext = m_main.window->button("Lumet2");
+    m_main.window->findBox()->setText("img");
+    HostedButton findNext = m_main.window->findNextButton();
     findNext.click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(1));
     findNext.click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(12));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(12));
     findNext.click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(25));
-    QCOMPARE(m_main.window->Text1()->selectedText(), QString("Img"));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(25));
+    QCOMPARE(m_main.window->sourceBox()->selectedText(), QString("Img"));
     findNext.click();
     QCOMPARE(m_main.boxes->messages.size(), 1);
     findNext.click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(1));
 }
 
 void TestTextTools::findNextOnEmptySource() {
     setSource("");
-    m_main.window->FindBox()->setText("x");
-    m_main.window->button("Lumet2").click();
+    m_main.window->findBox()->setText("x");
+    m_main.window->findNextButton().click();
     QCOMPARE(m_main.boxes->texts(), QStringList{"Finished searching text."});
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(0));
 }
 
 void TestTextTools::findNextSkipsAHandMadeSelection() {
     setSource("ab ab ab");
-    m_main.window->FindBox()->setText("ab");
-    m_main.window->Text1()->setSelection(3, 4);
-    m_main.window->button("Lumet2").click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(6));
+    m_main.window->findBox()->setText("ab");
+    m_main.window->sourceBox()->setSelection(3, 4);
+    m_main.window->findNextButton().click();
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(6));
     // A caret at the very end finds nothing more.
-    m_main.window->Text1()->setSelection(8, 0);
-    m_main.window->button("Lumet2").click();
+    m_main.window->sourceBox()->setSelection(8, 0);
+    m_main.window->findNextButton().click();
     QCOMPARE(m_main.boxes->messages.size(), 1);
 }
 
@@ -152,19 +152,19 @@ void TestTextTools::findNextSelectsTheMatchWhateverPrecedesIt() {
     QFETCH(QString, source);
     QFETCH(int, expectedStart);
     setSource(source);
-    QCOMPARE(m_main.window->Text1()->sourceText(), source);
-    m_main.window->FindBox()->setText("ABC");
-    m_main.window->button("Lumet2").click();
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(expectedStart));
-    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(3));
-    QCOMPARE(m_main.window->Text1()->selectedText(), QString("abc"));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), source);
+    m_main.window->findBox()->setText("ABC");
+    m_main.window->findNextButton().click();
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(expectedStart));
+    QCOMPARE(m_main.window->sourceBox()->selectionLength(), qsizetype(3));
+    QCOMPARE(m_main.window->sourceBox()->selectedText(), QString("abc"));
 }
 
 void TestTextTools::replaceAllAsksFirst() {
     setSource("img IMG img");
-    m_main.window->FindBox()->setText("img");
-    m_main.window->ReplaceBox()->setText(" pic ");
-    m_main.window->button("Lumet7").click();
+    m_main.window->findBox()->setText("img");
+    m_main.window->replaceBox()->setText(" pic ");
+    m_main.window->replaceAllButton().click();
     QCOMPARE(m_main.boxes->messages.size(), 1);
     const MessageRequest& ask = m_main.boxes->messages.first();
     QCOMPARE(ask.text,
@@ -172,31 +172,32 @@ void TestTextTools::replaceAllAsksFirst() {
     QCOMPARE(ask.buttons, MessageButtons::YesNo);
     QCOMPARE(ask.icon, MessageIcon::None);
     QCOMPARE(ask.title, QString("Orvane"));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString(" pic  IMG  pic "));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString(" pic  IMG  pic "));
 }
 
 void TestTextTools::replaceAllAnsweredNoChangesNothing() {
     setSource("aaa");
-    m_main.window->Text1()->setSelection(1, 1);
-    m_main.window->FindBox()->setText("aa");
-    m_main.window->ReplaceBox()->setText("b");
+    m_main.window->sourceBox()->setSelection(1, 1);
+    m_main.window->findBox()->setText("aa");
+    m_main.window->replaceBox()->setText("b");
     m_main.boxes->answers.enqueue(MessageAnswer::No);
-    m_main.window->button("Lumet7").click();
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("aaa"));
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(1));
-    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(1));
+    m_main.window->replaceAllButton().click();
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("aaa"));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(1));
+    QCOMPARE(m_main.window->sourceBox()->selectionLength(), qsizetype(1));
 
-    m_main.window->button("Lumet7").click();
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("ba"));
+    m_main.window->replaceAllButton().click();
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("ba"));
 }
 
 void TestTextTools::replaceAllWithTheInitialTexts() {
     setSource("Find What? and Find What?");
-    m_main.window->button("Lumet7").click();
+    m_main.window->replaceAllButton().click();
     QCOMPARE(m_main.boxes->texts().value(0),
              QString("Are you sure you want to replace all the \"Find What?\"'s with "
                      "\"Replace with...\"'s?"));
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("Replace with... and Replace with..."));
+    QCOMPARE(m_main.window->sourceBox()->sourceText(),
+             QString("Replace with... and Replace with..."));
 }
 
 void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive() {
@@ -208,10 +209,10 @@ void TestTextTools::takeOutHtmlStripsAndKeepsTheWindowResponsive() {
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
     ticker.start(0);
-    m_main.window->button("Lumet4").click();
+    m_main.window->takeOutHtmlButton().click();
     ticker.stop();
-    QCOMPARE(m_main.window->Text1()->sourceText().left(12), QString("word\r\nword\r\n"));
-    QCOMPARE(m_main.window->Text1()->sourceText().size(), qsizetype(200000 * 6));
+    QCOMPARE(m_main.window->sourceBox()->sourceText().left(12), QString("word\r\nword\r\n"));
+    QCOMPARE(m_main.window->sourceBox()->sourceText().size(), qsizetype(200000 * 6));
     QVERIFY2(ticks > 0, "events ran while the mark-up was cut");
 }
 
@@ -225,10 +226,10 @@ void TestTextTools::copyAllSelectsAndCopiesEverything() {
     QFETCH(QString, text);
     QGuiApplication::clipboard()->setText("something before");
     setSource(text);
-    m_main.window->button("Lumet3").click();
+    m_main.window->copyAllButton().click();
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
-    QCOMPARE(m_main.window->Text1()->selectionStart(), qsizetype(0));
-    QCOMPARE(m_main.window->Text1()->selectionLength(), qsizetype(text.size()));
+    QCOMPARE(m_main.window->sourceBox()->selectionStart(), qsizetype(0));
+    QCOMPARE(m_main.window->sourceBox()->selectionLength(), qsizetype(text.size()));
     QVERIFY(m_main.boxes->messages.isEmpty());
 }
 
@@ -261,8 +262,8 @@ void TestTextTools::openUrlHandsOverOnlyWebAddresses() {
     UrlCatcher catcher;
     for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
         QDesktopServices::setUrlHandler(scheme, &catcher, "open");
-    m_main.window->urlbox()->setText(typed);
-    m_main.window->button("Lumet5").click();
+    m_main.window->addressBox()->setText(typed);
+    m_main.window->openUrlButton().click();
     for (const char* scheme : {"http", "https", "file", "javascript", "smb"})
         QDesktopServices::unsetUrlHandler(scheme);
 
@@ -278,7 +279,7 @@ void TestTextTools::openUrlHandsOverOnlyWebAddresses() {
 }
 
 void TestTextTools::aboutTextCharacterForCharacter() {
-    m_main.window->button("Lumet9").click();
+    m_main.window->aboutButton().click();
     QCOMPARE(m_main.boxes->messages.size(), 1);
     const MessageRequest& box = m_main.boxes->messages.first();
     QCOMPARE(box.icon, MessageIcon::Question);
@@ -301,9 +302,9 @@ void TestTextTools::aboutTextCharacterForCharacter() {
 
 void TestTextTools::enterInTheSourceBoxEndsTheLineWithCrLf() {
     setSource("ab");
-    m_main.window->Text1()->setSelection(1, 0);
-    QTest::keyClick(m_main.window->Text1(), Qt::Key_Return);
-    QCOMPARE(m_main.window->Text1()->sourceText(), QString("a\r\nb"));
+    m_main.window->sourceBox()->setSelection(1, 0);
+    QTest::keyClick(m_main.window->sourceBox(), Qt::Key_Return);
+    QCOMPARE(m_main.window->sourceBox()->sourceText(), QString("a\r\nb"));
 }
 
 void TestTextTools::colourLeavesTheTextAsItWas() {
@@ -312,7 +313,7 @@ void TestTextTools::colourLeavesTheTextAsItWas() {
         "\"<b>\";</script>\r\r\n<p class=\"\u00E9t\u00E9\">\u041F\u0440\u0438 \U0001F600 "
         "Word</p>\n");
     setSource(page);
-    SourceBox* box = m_main.window->Text1();
+    SourceBox* box = m_main.window->sourceBox();
     box->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
     // Coloured: the tag, the comment and the script each in a style of their own.
     const auto styleAt = [&](const QString& what) {
@@ -325,15 +326,15 @@ void TestTextTools::colourLeavesTheTextAsItWas() {
     QVERIFY(styleAt("var") != styleAt("html"));
 
     QCOMPARE(box->sourceText(), page);
-    m_main.window->FindBox()->setText("word");
-    m_main.window->button("Lumet2").click();
+    m_main.window->findBox()->setText("word");
+    m_main.window->findNextButton().click();
     QCOMPARE(box->selectionStart(), page.indexOf("Word"));
     QCOMPARE(box->selectedText(), QString("Word"));
-    m_main.window->button("Lumet3").click();
+    m_main.window->copyAllButton().click();
     QCOMPARE(QGuiApplication::clipboard()->text(), page);
-    m_main.window->FindBox()->setText("\r\n");
-    m_main.window->ReplaceBox()->setText("|");
-    m_main.window->button("Lumet7").click();
+    m_main.window->findBox()->setText("\r\n");
+    m_main.window->replaceBox()->setText("|");
+    m_main.window->replaceAllButton().click();
     QCOMPARE(box->sourceText(), QString(page).replace("\r\n", "|"));
 }
 
@@ -345,7 +346,7 @@ void TestTextTools::bigTextsGoInAndOutInPieces_data() {
 
 void TestTextTools::bigTextsGoInAndOutInPieces() {
     QFETCH(bool, changedWhileReading);
-    SourceBox* box = m_main.window->Text1();
+    SourceBox* box = m_main.window->sourceBox();
     // Slices of 4 MB: with a two-byte character across each end.
     QString big =
         QString(4 << 20, 'a') + QStringLiteral("\u00E9\U0001F600") + QString(9 << 20, 'b');

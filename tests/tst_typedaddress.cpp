@@ -1,6 +1,6 @@
 // How a typed address is read, by the fetch and by "Open URL" alike.
 
-#include "scan/typedaddress.h"
+#include "logic/typedaddress.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "platform/windowlayout.h"
+#include "forms/windowlayout.h"
 
 #include <QTest>
 

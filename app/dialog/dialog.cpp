@@ -1,17 +1,17 @@
 #include "dialog/dialog.h"
 
-#include "dialog/fixpath.h"
-#include "findfiles/downloadnames.h"
-#include "main/programstate.h"
-#include "platform/drivelist.h"
-#include "platform/filelist.h"
-#include "platform/filesink.h"
-#include "platform/folderlist.h"
-#include "platform/inet.h"
-#include "platform/messagebox.h"
-#include "platform/screencentre.h"
-#include "platform/transferresult.h"
-#include "scan/trimspaces.h"
+#include "forms/screencentre.h"
+#include "logic/downloadnames.h"
+#include "logic/fixpath.h"
+#include "logic/programstate.h"
+#include "logic/trimspaces.h"
+#include "transfer/filesink.h"
+#include "transfer/inet.h"
+#include "transfer/transferresult.h"
+#include "widgets/drivelist.h"
+#include "widgets/filelist.h"
+#include "widgets/folderlist.h"
+#include "widgets/messagebox.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,6 +25,7 @@
 Dialog::Dialog(QUrl referrer, QWidget* parent)
     : FadedWindow(parent)
     , m_referrer(std::move(referrer)) {
+    m_transfer = new Inet(this);
     m_form = FormLoader::load(QStringLiteral("Dialog"), this);
     setWindowIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     bindControls();
@@ -33,15 +34,15 @@ Dialog::Dialog(QUrl referrer, QWidget* parent)
 Dialog::~Dialog() = default;
 
 void Dialog::bindControls() {
-    connect(Drive1(), &DriveList::driveChanged, this, &Dialog::driveChanged);
-    connect(Dir1(), &FolderList::pathChanged, this, &Dialog::folderChanged);
-    connect(Combo1(), &QComboBox::activated, this, &Dialog::typeClicked);
-    connect(File1(), &FileList::fileClicked, this, &Dialog::fileClicked);
-    connect(File1(), &FileList::fileDoubleClicked, this, &Dialog::fileDoubleClicked);
-    button(QStringLiteral("Lumet1")).onClick(this, [this] { ok(); });
-    button(QStringLiteral("Lumet2")).onClick(this, [this] { cancel(); });
-    connect(Inet1(), &Inet::finished, this, &Dialog::saved);
-    connect(Inet1(), &Inet::progress, this, &Dialog::showProgress);
+    connect(driveList(), &DriveList::driveChanged, this, &Dialog::driveChanged);
+    connect(folderList(), &FolderList::pathChanged, this, &Dialog::folderChanged);
+    connect(typeList(), &QComboBox::activated, this, &Dialog::typeClicked);
+    connect(fileList(), &FileList::fileClicked, this, &Dialog::fileClicked);
+    connect(fileList(), &FileList::fileDoubleClicked, this, &Dialog::fileDoubleClicked);
+    okButton().onClick(this, [this] { ok(); });
+    cancelButton().onClick(this, [this] { cancel(); });
+    connect(transfer(), &Inet::finished, this, &Dialog::saved);
+    connect(transfer(), &Inet::progress, this, &Dialog::showProgress);
 }
 
 void Dialog::load() {
@@ -50,12 +51,12 @@ void Dialog::load() {
     m_fileUrl = Program::FileURL;
     m_fileExt = Program::FileExt;
     centreOnScreen(this);
-    File1()->setPath(Dir1()->path());
-    File1()->setPattern(QStringLiteral("*.*"));
-    Combo1()->addItem(QStringLiteral("*.*"));
-    Combo1()->setCurrentIndex(0);
+    fileList()->setPath(folderList()->path());
+    fileList()->setPattern(QStringLiteral("*.*"));
+    typeList()->addItem(QStringLiteral("*.*"));
+    typeList()->setCurrentIndex(0);
     typeClicked();
-    Text1()->setText(Program::FileName);
+    nameBox()->setText(Program::FileName);
     fadeform();
     showLoadErrors(this, m_form);
 }
@@ -64,20 +65,20 @@ void Dialog::load() {
 
 void Dialog::driveChanged() {
     // A drive without a medium, or one that cannot be read: back to the folder's own drive.
-    if (!Dir1()->setPath(Drive1()->drive()))
-        Drive1()->setDriveOf(Dir1()->path());
+    if (!folderList()->setPath(driveList()->drive()))
+        driveList()->setDriveOf(folderList()->path());
 }
 
 void Dialog::folderChanged() {
-    File1()->setPath(Dir1()->path());
+    fileList()->setPath(folderList()->path());
 }
 
 void Dialog::typeClicked() {
-    File1()->setPattern(Combo1()->currentText());
+    fileList()->setPattern(typeList()->currentText());
 }
 
 void Dialog::fileClicked(const QString& name) {
-    Text1()->setText(name);
+    nameBox()->setText(name);
 }
 
 void Dialog::fileDoubleClicked(const QString& name) {
@@ -91,11 +92,11 @@ void Dialog::ok() {
     // A second request while a file arrives (a double-click in the file list) is ignored.
     if (m_saving)
         return;
-    const QString typed = Text1()->text();
+    const QString typed = nameBox()->text();
     if (trimSpaces(typed).isEmpty())
         return;
     const QString name = finalName(typed, m_fileExt);
-    QString folder = Dir1()->path();
+    QString folder = folderList()->path();
     // Fixed here: whatever the user changes in the window while the file arrives, it goes here.
     const QString fullPath = FixPath(folder) + name;
     QPointer<Dialog> self(this);
@@ -121,11 +122,11 @@ void Dialog::ok() {
     m_saving = true;
     m_finalName = name;
     setWindowTitle(QString::fromLatin1(WaitCaption));
-    button(QStringLiteral("Lumet1")).setEnabled(false);
+    okButton().setEnabled(false);
     auto sink = std::make_unique<FileSink>(fullPath);
     sink->replaceOnly(agreed);
-    Inet1()->prepare(0);
-    Inet1()->start(m_fileUrl, std::move(sink), {m_referrer, true});
+    transfer()->prepare(0);
+    transfer()->start(m_fileUrl, std::move(sink), {m_referrer, true});
 }
 
 void Dialog::showProgress(qint64 received, qint64 total) {
@@ -149,15 +150,15 @@ void Dialog::saved(const TransferResult& result) {
         return;
     }
     m_saving = false;
-    if (m_finalName != Text1()->text())
-        Text1()->setText(m_finalName);
+    if (m_finalName != nameBox()->text())
+        nameBox()->setText(m_finalName);
     close();
 }
 
 void Dialog::backToIdle() {
     m_saving = false;
     setWindowTitle(QString::fromLatin1(Caption));
-    button(QStringLiteral("Lumet1")).setEnabled(true);
+    okButton().setEnabled(true);
 }
 
 void Dialog::cancel() {
@@ -174,36 +175,36 @@ void Dialog::closeEvent(QCloseEvent* event) {
     // Closed by Cancel or by its title bar: a file still arriving is abandoned, and the file
     // already under its name keeps its content.
     m_closing = true;
-    Inet1()->cancel();
+    transfer()->cancel();
     FadedWindow::closeEvent(event);
 }
 
 // ---- Controls ----
 
-DriveList* Dialog::Drive1() const {
+DriveList* Dialog::driveList() const {
     return m_form.get<DriveList>(QStringLiteral("Drive1"));
 }
 
-FolderList* Dialog::Dir1() const {
+FolderList* Dialog::folderList() const {
     return m_form.get<FolderList>(QStringLiteral("Dir1"));
 }
 
-FileList* Dialog::File1() const {
+FileList* Dialog::fileList() const {
     return m_form.get<FileList>(QStringLiteral("File1"));
 }
 
-QLineEdit* Dialog::Text1() const {
+QLineEdit* Dialog::nameBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("Text1"));
 }
 
-QComboBox* Dialog::Combo1() const {
+QComboBox* Dialog::typeList() const {
     return m_form.get<QComboBox>(QStringLiteral("Combo1"));
 }
 
-Inet* Dialog::Inet1() const {
-    return m_form.inet(QStringLiteral("Inet1"));
+HostedButton Dialog::okButton() const {
+    return m_form.button(QStringLiteral("Lumet1"));
 }
 
-HostedButton Dialog::button(const QString& name) const {
-    return m_form.button(name);
+HostedButton Dialog::cancelButton() const {
+    return m_form.button(QStringLiteral("Lumet2"));
 }

@@ -3,9 +3,9 @@
 // writes it there. The download it saves is the one the file finder handed over when it opened
 // the window; a later download elsewhere in the program cannot change it.
 
-#include "main/fadedwindow.h"
-#include "platform/formloader.h"
-#include "platform/hostedbutton.h"
+#include "forms/formloader.h"
+#include "forms/hostedbutton.h"
+#include "widgets/fadedwindow.h"
 
 #include <QString>
 #include <QUrl>
@@ -45,13 +45,14 @@ public:
 
     [[nodiscard]] bool isSaving() const { return m_saving; }
 
-    DriveList* Drive1() const;
-    FolderList* Dir1() const;
-    FileList* File1() const;
-    QLineEdit* Text1() const;
-    QComboBox* Combo1() const;
-    Inet* Inet1() const;
-    HostedButton button(const QString& name) const;
+    DriveList* driveList() const;
+    FolderList* folderList() const;
+    FileList* fileList() const;
+    QLineEdit* nameBox() const;
+    QComboBox* typeList() const;
+    Inet* transfer() const { return m_transfer; }
+    HostedButton okButton() const;
+    HostedButton cancelButton() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +64,7 @@ private:
     void backToIdle();
 
     Form m_form;
+    Inet* m_transfer = nullptr; // the window's own transfer component
     QUrl m_referrer;
     QString m_fileUrl;
     QString m_fileExt;

@@ -1,23 +1,23 @@
 #include "findfiles/findfiles.h"
 
 #include "dialog/dialog.h"
-#include "dialog/fixpath.h"
-#include "findfiles/downloadnames.h"
-#include "findfiles/listediting.h"
-#include "main/programicon.h"
-#include "main/programstate.h"
-#include "main/textsearch.h"
-#include "platform/checklist.h"
-#include "platform/checklistmodel.h"
-#include "platform/filesink.h"
-#include "platform/inet.h"
-#include "platform/messagebox.h"
-#include "platform/programfolder.h"
-#include "platform/transferresult.h"
-#include "scan/duplicateremoval.h"
-#include "scan/eventpump.h"
-#include "scan/referencescanner.h"
-#include "scan/trimspaces.h"
+#include "logic/downloadnames.h"
+#include "logic/duplicateremoval.h"
+#include "logic/eventpump.h"
+#include "logic/fixpath.h"
+#include "logic/listediting.h"
+#include "logic/programfolder.h"
+#include "logic/programstate.h"
+#include "logic/referencescanner.h"
+#include "logic/textsearch.h"
+#include "logic/trimspaces.h"
+#include "transfer/filesink.h"
+#include "transfer/inet.h"
+#include "transfer/transferresult.h"
+#include "widgets/checklist.h"
+#include "widgets/checklistmodel.h"
+#include "widgets/messagebox.h"
+#include "widgets/programicon.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -32,6 +32,7 @@ FindFiles::FindFiles(SourceReader readSource, QUrl pageAddress, QWidget* parent)
     : FadedWindow(parent)
     , m_readSource(std::move(readSource))
     , m_pageAddress(std::move(pageAddress)) {
+    m_transfer = new Inet(this);
     m_form = FormLoader::load(QStringLiteral("FindFiles"), this);
     setWindowIcon(programIcon());
     bindButtons();
@@ -49,9 +50,9 @@ void FindFiles::bindButtons() {
         auto method = handler;
         button(name).onClick(this, [this, method] { (this->*method)(); });
     }
-    connect(Inet1(), &Inet::finished, this, &FindFiles::downloadFinished);
-    connect(Inet1(), &Inet::progress, this, &FindFiles::downloadProgress);
-    CheckListModel* entries = List1()->entries();
+    connect(transfer(), &Inet::finished, this, &FindFiles::downloadFinished);
+    connect(transfer(), &Inet::progress, this, &FindFiles::downloadProgress);
+    CheckListModel* entries = entryList()->entries();
     connect(entries, &QAbstractItemModel::rowsRemoved, this,
             [this](const QModelIndex&, int first, int last) {
                 entriesMoved(first, -(last - first + 1));
@@ -79,31 +80,31 @@ void FindFiles::LookForFiles() {
         return;
     const QStringList found = scanFileReferences(source, Program::BaseURL, std::ref(pump));
     if (self)
-        List1()->addEntries(found);
+        entryList()->addEntries(found);
 }
 
 void FindFiles::LBDupe() {
-    List1()->keepRows(firstCopies(List1()->texts()));
+    entryList()->keepRows(firstCopies(entryList()->texts()));
 }
 
 // ---- List editing ----
 
 void FindFiles::editItem() {
-    const int row = List1()->highlighted();
+    const int row = entryList()->highlighted();
     if (row < 0)
         return;
     QPointer<FindFiles> self(this);
-    const InputAnswer answer = MessageBox::input(this, QStringLiteral("Change to:"),
-                                                 QStringLiteral("Edit Item"), List1()->text(row));
+    const InputAnswer answer = MessageBox::input(
+        this, QStringLiteral("Change to:"), QStringLiteral("Edit Item"), entryList()->text(row));
     // The entry keeps its place and its tick; an empty answer is a change of mind.
     if (self && answer.accepted && !answer.text.isEmpty())
-        List1()->setText(row, answer.text);
+        entryList()->setText(row, answer.text);
 }
 
 void FindFiles::removeItem() {
-    const int row = List1()->highlighted();
+    const int row = entryList()->highlighted();
     if (row >= 0)
-        List1()->removeEntry(row);
+        entryList()->removeEntry(row);
 }
 
 void FindFiles::replace() {
@@ -119,8 +120,9 @@ void FindFiles::replace() {
         return;
     const QString replacement = replacementText(with.text);
     // Ticked or not, every entry; one that becomes empty stays in the list.
-    for (int row = 0; row < List1()->count(); ++row)
-        List1()->setText(row, replaceAllOccurrences(List1()->text(row), find.text, replacement));
+    for (int row = 0; row < entryList()->count(); ++row)
+        entryList()->setText(row,
+                             replaceAllOccurrences(entryList()->text(row), find.text, replacement));
 }
 
 void FindFiles::exit() {
@@ -133,18 +135,18 @@ void FindFiles::closeEvent(QCloseEvent* event) {
     // A run ends with its window: the transfer stops and no later entry is fetched.
     m_run = RunState::Idle;
     m_current = QPersistentModelIndex();
-    Inet1()->cancel();
+    transfer()->cancel();
     FadedWindow::closeEvent(event);
 }
 
 // ---- Downloads ----
 
 void FindFiles::download() {
-    const int row = List1()->highlighted();
+    const int row = entryList()->highlighted();
     if (row < 0)
         return;
     // The entry as it stands: a leading "..." or "/" reaches the save window unchanged.
-    Program::FileURL = trimSpaces(List1()->text(row));
+    Program::FileURL = trimSpaces(entryList()->text(row));
     Program::FileName = fileNameOf(Program::FileURL);
     Program::FileExt = fileExtOf(Program::FileName);
     auto* dialog = new Dialog(m_pageAddress, this);
@@ -160,7 +162,7 @@ void FindFiles::downloadChecked() {
         // This click means cancel: the transfer in progress ends; the rest of the run goes on.
         m_run = RunState::Finishing;
         showRunState();
-        Inet1()->cancel();
+        transfer()->cancel();
         return;
     case RunState::Asking:
     case RunState::Finishing:
@@ -196,40 +198,40 @@ void FindFiles::downloadChecked() {
     m_run = RunState::Running;
     showRunState();
     m_runFolder = folder;
-    m_runEnd = List1()->count();
+    m_runEnd = entryList()->count();
     m_nextRow = 0;
     m_reached = 0;
     m_failed = 0;
     m_cancelled = 0;
     for (int row = 0; row < m_runEnd; ++row) {
-        if (List1()->isTicked(row))
-            List1()->entries()->setStatus(row, QStringLiteral("waiting"));
+        if (entryList()->isTicked(row))
+            entryList()->entries()->setStatus(row, QStringLiteral("waiting"));
     }
     startNextDownload();
 }
 
 void FindFiles::showRunState() {
-    HostedButton runButton = button(QStringLiteral("Lumet1"));
+    HostedButton runButton = downloadCheckedButton();
     runButton.setCaption(m_run == RunState::Running ? QStringLiteral("Cancel")
                                                     : QStringLiteral("D/L Checked"));
     runButton.setEnabled(m_run != RunState::Finishing);
 }
 
 void FindFiles::startNextDownload() {
-    CheckListModel* entries = List1()->entries();
+    CheckListModel* entries = entryList()->entries();
     while (m_run == RunState::Running || m_run == RunState::Finishing) {
         // Entries removed while the run waited are not read past the end of the list.
-        if (m_nextRow >= std::min(m_runEnd, List1()->count())) {
+        if (m_nextRow >= std::min(m_runEnd, entryList()->count())) {
             endRun();
             return;
         }
         const int row = m_nextRow++;
-        if (!List1()->isTicked(row)) {
+        if (!entryList()->isTicked(row)) {
             entries->setStatus(row, QString()); // unticked while it waited
             continue;
         }
         ++m_reached;
-        const QString address = checkedEntryAddress(List1()->text(row));
+        const QString address = checkedEntryAddress(entryList()->text(row));
         Program::FileURL = address;
         Program::FileName = fileNameOf(address);
         QString refused = refusedNameReason(Program::FileName);
@@ -249,8 +251,9 @@ void FindFiles::startNextDownload() {
         m_current = QPersistentModelIndex(entries->index(row));
         m_currentTarget = target;
         entries->setStatus(row, QStringLiteral("fetching"));
-        Inet1()->prepare(0);
-        Inet1()->start(address, std::make_unique<FileSink>(m_currentTarget), {m_pageAddress, true});
+        transfer()->prepare(0);
+        transfer()->start(address, std::make_unique<FileSink>(m_currentTarget),
+                          {m_pageAddress, true});
         return;
     }
 }
@@ -260,7 +263,7 @@ void FindFiles::downloadProgress(qint64 received, qint64 total) {
         return;
     const QString share = total > 0 ? QStringLiteral("fetching %1%").arg(received * 100 / total)
                                     : QStringLiteral("fetching %1 KB").arg(received / 1024);
-    List1()->entries()->setStatus(m_current.row(), share);
+    entryList()->entries()->setStatus(m_current.row(), share);
 }
 
 void FindFiles::downloadFinished(const TransferResult& result) {
@@ -269,15 +272,16 @@ void FindFiles::downloadFinished(const TransferResult& result) {
     const int row = m_current.isValid() ? m_current.row() : -1;
     m_current = QPersistentModelIndex();
     if (result.succeeded()) {
-        List1()->entries()->setStatus(
+        entryList()->entries()->setStatus(
             row, QStringLiteral("saved"),
             QStringLiteral("Saved as %1").arg(QDir::toNativeSeparators(m_currentTarget)));
     } else if (result.failure->kind() == TransferFailure::Kind::Cancelled) {
         // The user's own choice, not a fault: told apart from the files that failed.
         ++m_cancelled;
-        List1()->entries()->setStatus(row, QStringLiteral("cancelled"),
-                                      QStringLiteral("You cancelled this download; nothing of it "
-                                                     "was saved."));
+        entryList()->entries()->setStatus(
+            row, QStringLiteral("cancelled"),
+            QStringLiteral("You cancelled this download; nothing of it "
+                           "was saved."));
     } else {
         markFailed(row, result.failure->message());
     }
@@ -286,7 +290,7 @@ void FindFiles::downloadFinished(const TransferResult& result) {
 
 void FindFiles::markFailed(int row, const QString& reason) {
     ++m_failed;
-    List1()->entries()->setStatus(row, QStringLiteral("failed"), reason);
+    entryList()->entries()->setStatus(row, QStringLiteral("failed"), reason);
 }
 
 void FindFiles::entriesMoved(int first, int count) {
@@ -325,14 +329,34 @@ void FindFiles::endRun() {
 
 // ---- Controls ----
 
-CheckList* FindFiles::List1() const {
+CheckList* FindFiles::entryList() const {
     return m_form.get<CheckList>(QStringLiteral("List1"));
-}
-
-Inet* FindFiles::Inet1() const {
-    return m_form.inet(QStringLiteral("Inet1"));
 }
 
 HostedButton FindFiles::button(const QString& name) const {
     return m_form.button(name);
+}
+
+HostedButton FindFiles::downloadButton() const {
+    return button(QStringLiteral("Lumet5"));
+}
+
+HostedButton FindFiles::downloadCheckedButton() const {
+    return button(QStringLiteral("Lumet1"));
+}
+
+HostedButton FindFiles::editButton() const {
+    return button(QStringLiteral("Lumet4"));
+}
+
+HostedButton FindFiles::removeButton() const {
+    return button(QStringLiteral("Lumet6"));
+}
+
+HostedButton FindFiles::replaceButton() const {
+    return button(QStringLiteral("Lumet2"));
+}
+
+HostedButton FindFiles::exitButton() const {
+    return button(QStringLiteral("Lumet3"));
 }

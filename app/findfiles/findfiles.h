@@ -3,9 +3,9 @@
 // a list the user corrects by hand and ticks, and the commands that download from it. Created
 // anew at every opening; its load scans the main window's source as it is at that moment.
 
-#include "main/fadedwindow.h"
-#include "platform/formloader.h"
-#include "platform/hostedbutton.h"
+#include "forms/formloader.h"
+#include "forms/hostedbutton.h"
+#include "widgets/fadedwindow.h"
 
 #include <QPersistentModelIndex>
 #include <QUrl>
@@ -51,9 +51,14 @@ public:
     enum class RunState { Idle, Asking, Running, Finishing };
     [[nodiscard]] RunState runState() const { return m_run; }
 
-    CheckList* List1() const;
-    Inet* Inet1() const;
-    HostedButton button(const QString& name) const;
+    CheckList* entryList() const;
+    Inet* transfer() const { return m_transfer; }
+    HostedButton downloadButton() const;        // "Download"
+    HostedButton downloadCheckedButton() const; // "D/L Checked", "Cancel" while a run fetches
+    HostedButton editButton() const;            // "Edit Item"
+    HostedButton removeButton() const;          // "Remove Item"
+    HostedButton replaceButton() const;         // "Replace"
+    HostedButton exitButton() const;            // "Exit"
     const QStringList& loadErrors() const { return m_form.errors(); }
 
 protected:
@@ -61,6 +66,8 @@ protected:
 
 private:
     void bindButtons();
+    // A button by its name in the stored layout.
+    HostedButton button(const QString& name) const;
     void showRunState();
     void startNextDownload();
     void downloadProgress(qint64 received, qint64 total);
@@ -72,6 +79,7 @@ private:
     SourceReader m_readSource;
     QUrl m_pageAddress;
     Form m_form;
+    Inet* m_transfer = nullptr; // the window's own transfer component
 
     RunState m_run = RunState::Idle;
     QString m_runFolder; // where the run saves, ending in its separator

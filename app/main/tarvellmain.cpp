@@ -1,23 +1,23 @@
 #include "main/tarvellmain.h"
 
 #include "findfiles/findfiles.h"
-#include "main/baseurl.h"
-#include "main/fixcode.h"
-#include "main/programicon.h"
-#include "main/programstate.h"
-#include "main/tagstripper.h"
-#include "main/textsearch.h"
-#include "platform/inet.h"
-#include "platform/messagebox.h"
-#include "platform/nativewindowwatch.h"
-#include "platform/screencentre.h"
-#include "platform/sourcebox.h"
-#include "scan/duplicateremoval.h"
-#include "scan/eventpump.h"
-#include "scan/linkresolution.h"
-#include "scan/referencescanner.h"
-#include "scan/trimspaces.h"
-#include "scan/typedaddress.h"
+#include "forms/screencentre.h"
+#include "logic/baseurl.h"
+#include "logic/duplicateremoval.h"
+#include "logic/eventpump.h"
+#include "logic/fixcode.h"
+#include "logic/linkresolution.h"
+#include "logic/programstate.h"
+#include "logic/referencescanner.h"
+#include "logic/tagstripper.h"
+#include "logic/textsearch.h"
+#include "logic/trimspaces.h"
+#include "logic/typedaddress.h"
+#include "transfer/inet.h"
+#include "widgets/messagebox.h"
+#include "widgets/nativewindowwatch.h"
+#include "widgets/programicon.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -51,13 +51,14 @@ double clockSeconds() {
 
 TarvellMain::TarvellMain(QWidget* parent)
     : FadedWindow(parent) {
+    m_transfer = new Inet(this);
     m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
     setWindowIcon(programIcon());
-    if (Combo1())
-        Combo1()->setModel(new QStringListModel(Combo1()));
+    if (linkList())
+        linkList()->setModel(new QStringListModel(linkList()));
     bindButtons();
-    if (urlbox())
-        urlbox()->installEventFilter(this);
+    if (addressBox())
+        addressBox()->installEventFilter(this);
     // The run ends with this window, however it went.
     connect(new NativeWindowWatch(this), &NativeWindowWatch::destroyedOutside, this, [this] {
         close();
@@ -83,7 +84,7 @@ void TarvellMain::bindButtons() {
 
 void TarvellMain::load() {
     fadeform();
-    Combo1()->addItem(QString());
+    linkList()->addItem(QString());
     centreOnScreen(this);
     show();
 
@@ -113,7 +114,7 @@ void TarvellMain::Timeout(double seconds) {
 }
 
 bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == urlbox() && event->type() == QEvent::KeyPress) {
+    if (watched == addressBox() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             getHtmlSource();
@@ -128,7 +129,7 @@ void TarvellMain::closeEvent(QCloseEvent* event) {
     // The run ends with this window. Closed before the event loop runs (during the title
     // animation), nothing else would end a fetch that still waits, and the program would live
     // on unseen until the server answers or stalls.
-    if (Inet* inet = Inet1())
+    if (Inet* inet = transfer())
         inet->cancel();
     FadedWindow::closeEvent(event);
 }
@@ -137,25 +138,25 @@ void TarvellMain::closeEvent(QCloseEvent* event) {
 
 void TarvellMain::getHtmlSource() {
     QPointer<TarvellMain> self(this);
-    HostedButton fetchButton = button(QStringLiteral("Lumet1"));
+    HostedButton button = fetchButton();
     try {
-        if (fetchButton.caption() != QLatin1String(IdleCaption)) {
-            fetchButton.setEnabled(false);
-            Inet1()->cancel();
+        if (button.caption() != QLatin1String(IdleCaption)) {
+            button.setEnabled(false);
+            transfer()->cancel();
             Program::BaseURL.clear();
-            fetchButton.setEnabled(true);
-            fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+            button.setEnabled(true);
+            button.setCaption(QString::fromLatin1(IdleCaption));
             return;
         }
 
-        fetchButton.setCaption(QString::fromLatin1(CancelCaption));
-        Text1()->setSourceText(QStringLiteral("Please wait..."));
-        Inet1()->prepare(0);
+        button.setCaption(QString::fromLatin1(CancelCaption));
+        sourceBox()->setSourceText(QStringLiteral("Please wait..."));
+        transfer()->prepare(0);
         QUrl fetched;
         // A big page is decoded, converted and shown a few megabytes at a time: the window keeps
         // answering, and the page is never held more often than each step needs.
         EventPump pump;
-        QString document = Inet1()->fetchText(urlbox()->text(), &fetched, std::ref(pump));
+        QString document = transfer()->fetchText(addressBox()->text(), &fetched, std::ref(pump));
         if (!self)
             return;
         // The page's links are found on another thread while the editor takes the page: they
@@ -182,7 +183,7 @@ void TarvellMain::getHtmlSource() {
                 std::async(std::launch::async, [page = document] { return scanPageLinks(page); });
         }
         const bool foundOnShownText =
-            Text1()->setSourceText(document, std::ref(pump)) && fixedAsSearched;
+            sourceBox()->setSourceText(document, std::ref(pump)) && fixedAsSearched;
         if (!self)
             return;
         document.clear();
@@ -193,7 +194,7 @@ void TarvellMain::getHtmlSource() {
             throw std::runtime_error("the address names no folder");
         Program::BaseURL = *folder;
         m_pageAddress = fetched;
-        Combo1()->clear();
+        linkList()->clear();
         if (foundOnShownText) {
             m_previousPage = Program::PageURL;
             // Waiting is all this thread does meanwhile, so events run at every turn.
@@ -208,8 +209,8 @@ void TarvellMain::getHtmlSource() {
         }
         if (!self)
             return;
-        Program::PageURL = urlbox()->text();
-        fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+        Program::PageURL = addressBox()->text();
+        button.setCaption(QString::fromLatin1(IdleCaption));
     } catch (...) {
         if (!self)
             return;
@@ -218,14 +219,14 @@ void TarvellMain::getHtmlSource() {
             MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
                              MessageIcon::Stop);
         if (self)
-            fetchButton.setCaption(QString::fromLatin1(IdleCaption));
+            button.setCaption(QString::fromLatin1(IdleCaption));
     }
 }
 
 void TarvellMain::LookForFiles() {
     QPointer<TarvellMain> self(this);
     EventPump pump;
-    const QString source = Text1()->sourceText(std::ref(pump));
+    const QString source = sourceBox()->sourceText(std::ref(pump));
     if (!self)
         return;
     m_previousPage = Program::PageURL;
@@ -239,8 +240,8 @@ void TarvellMain::listLinks(QStringList links) {
     // In front: entries another handler put into the list while the scan let events run, then
     // the page before. Those few are the only repeats the scan's own entries can have.
     QStringList all;
-    for (int i = 0; i < Combo1()->count(); ++i)
-        all << Combo1()->itemText(i);
+    for (int i = 0; i < linkList()->count(); ++i)
+        all << linkList()->itemText(i);
     if (!Program::PageURL.isEmpty())
         all << Program::PageURL;
     const QStringList front = withoutDuplicates(all);
@@ -262,69 +263,69 @@ void TarvellMain::listLinks(QStringList links) {
     }
     // The whole list in one go: a hundred thousand links added one by one cost more than the
     // scan that found them.
-    if (auto* links = qobject_cast<QStringListModel*>(Combo1()->model()))
+    if (auto* links = qobject_cast<QStringListModel*>(linkList()->model()))
         links->setStringList(all);
     else
-        Combo1()->addItems(all);
-    if (Combo1()->count() > 0)
-        Combo1()->setCurrentIndex(0);
+        linkList()->addItems(all);
+    if (linkList()->count() > 0)
+        linkList()->setCurrentIndex(0);
 }
 
 void TarvellMain::goTo() {
-    if (Combo1()->currentIndex() < 0)
+    if (linkList()->currentIndex() < 0)
         return;
-    const QString entry = trimSpaces(Combo1()->currentText());
+    const QString entry = trimSpaces(linkList()->currentText());
     if (entry.isEmpty())
         return;
     // The previous page is an address as the user typed it, not a link of this page: typed
     // without a scheme ("host:port/page") it would otherwise be put behind this page's folder.
-    const bool previousPage = Combo1()->currentIndex() == 0 && !m_previousPage.isEmpty() &&
+    const bool previousPage = linkList()->currentIndex() == 0 && !m_previousPage.isEmpty() &&
                               entry == trimSpaces(m_previousPage);
-    urlbox()->setText(previousPage ? entry : resolveLink(entry, Program::BaseURL));
+    addressBox()->setText(previousPage ? entry : resolveLink(entry, Program::BaseURL));
     getHtmlSource();
 }
 
 // ---- Text tools ----
 
 void TarvellMain::findNext() {
-    const QString source = Text1()->sourceText();
-    const QString needle = FindBox()->text();
-    const SourceBox::Selection selected = Text1()->selection();
+    const QString source = sourceBox()->sourceText();
+    const QString needle = findBox()->text();
+    const SourceBox::Selection selected = sourceBox()->selection();
     const std::optional<qsizetype> match =
         findNextMatch(source, needle, selected.start, selected.length);
     if (match) {
-        Text1()->setSelection(*match, needle.size());
+        sourceBox()->setSelection(*match, needle.size());
         return;
     }
     QPointer<TarvellMain> self(this);
     MessageBox::show(this, QStringLiteral("Finished searching text."), MessageButtons::Ok,
                      MessageIcon::Question);
     if (self)
-        Text1()->setSelection(0, 0);
+        sourceBox()->setSelection(0, 0);
 }
 
 void TarvellMain::replaceAll() {
     QPointer<TarvellMain> self(this);
     const MessageAnswer answer =
-        MessageBox::show(this, replaceConfirmationPrompt(FindBox()->text(), ReplaceBox()->text()),
+        MessageBox::show(this, replaceConfirmationPrompt(findBox()->text(), replaceBox()->text()),
                          MessageButtons::YesNo, MessageIcon::None);
     if (!self || answer == MessageAnswer::No)
         return;
-    Text1()->setSourceText(
-        replaceAllOccurrences(Text1()->sourceText(), FindBox()->text(), ReplaceBox()->text()));
+    sourceBox()->setSourceText(
+        replaceAllOccurrences(sourceBox()->sourceText(), findBox()->text(), replaceBox()->text()));
 }
 
 void TarvellMain::takeOutHtml() {
     QPointer<TarvellMain> self(this);
     EventPump pump;
-    const QString stripped = ::takeOutHtml(Text1()->sourceText(), std::ref(pump));
+    const QString stripped = ::takeOutHtml(sourceBox()->sourceText(), std::ref(pump));
     if (self)
-        Text1()->setSourceText(stripped);
+        sourceBox()->setSourceText(stripped);
 }
 
 void TarvellMain::copyAll() {
-    const QString text = Text1()->sourceText();
-    Text1()->setSelection(0, text.size());
+    const QString text = sourceBox()->sourceText();
+    sourceBox()->setSelection(0, text.size());
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
     clipboard->setText(text);
@@ -332,7 +333,7 @@ void TarvellMain::copyAll() {
 
 void TarvellMain::openUrl() {
     // Read as the fetch reads it: what can be fetched can be opened, and nothing else.
-    const std::optional<QUrl> address = readTypedAddress(urlbox()->text());
+    const std::optional<QUrl> address = readTypedAddress(addressBox()->text());
     if (address && QDesktopServices::openUrl(*address))
         return;
     MessageBox::show(this, QStringLiteral("There was an error in opening the default browser."),
@@ -351,7 +352,7 @@ void TarvellMain::findFiles() {
         return;
     auto* finder = new FindFiles(
         [this](const std::function<void()>& letEventsRun) {
-            return Text1()->sourceText(letEventsRun);
+            return sourceBox()->sourceText(letEventsRun);
         },
         m_pageAddress, this);
     m_fileFinder = finder;
@@ -389,30 +390,62 @@ void TarvellMain::about() {
 
 // ---- Controls ----
 
-QComboBox* TarvellMain::Combo1() const {
+QComboBox* TarvellMain::linkList() const {
     return m_form.get<QComboBox>(QStringLiteral("Combo1"));
 }
 
-QLineEdit* TarvellMain::ReplaceBox() const {
+QLineEdit* TarvellMain::replaceBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("ReplaceBox"));
 }
 
-QLineEdit* TarvellMain::FindBox() const {
+QLineEdit* TarvellMain::findBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("FindBox"));
 }
 
-SourceBox* TarvellMain::Text1() const {
+SourceBox* TarvellMain::sourceBox() const {
     return m_form.get<SourceBox>(QStringLiteral("Text1"));
 }
 
-QLineEdit* TarvellMain::urlbox() const {
+QLineEdit* TarvellMain::addressBox() const {
     return m_form.get<QLineEdit>(QStringLiteral("urlbox"));
-}
-
-Inet* TarvellMain::Inet1() const {
-    return m_form.inet(QStringLiteral("Inet1"));
 }
 
 HostedButton TarvellMain::button(const QString& name) const {
     return m_form.button(name);
+}
+
+HostedButton TarvellMain::fetchButton() const {
+    return button(QStringLiteral("Lumet1"));
+}
+
+HostedButton TarvellMain::findNextButton() const {
+    return button(QStringLiteral("Lumet2"));
+}
+
+HostedButton TarvellMain::copyAllButton() const {
+    return button(QStringLiteral("Lumet3"));
+}
+
+HostedButton TarvellMain::takeOutHtmlButton() const {
+    return button(QStringLiteral("Lumet4"));
+}
+
+HostedButton TarvellMain::openUrlButton() const {
+    return button(QStringLiteral("Lumet5"));
+}
+
+HostedButton TarvellMain::findFilesButton() const {
+    return button(QStringLiteral("Lumet6"));
+}
+
+HostedButton TarvellMain::replaceAllButton() const {
+    return button(QStringLiteral("Lumet7"));
+}
+
+HostedButton TarvellMain::goToButton() const {
+    return button(QStringLiteral("Lumet8"));
+}
+
+HostedButton TarvellMain::aboutButton() const {
+    return button(QStringLiteral("Lumet9"));
 }

@@ -3,9 +3,9 @@
 // Its handlers read and write the controls directly and in the order the commands describe;
 // the logic they call (line ends, folder address, scanners, text tools) has no widgets.
 
-#include "main/fadedwindow.h"
-#include "platform/formloader.h"
-#include "platform/hostedbutton.h"
+#include "forms/formloader.h"
+#include "forms/hostedbutton.h"
+#include "widgets/fadedwindow.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -48,13 +48,21 @@ public:
     void LookForFiles();
 
     // The controls, for the handlers above and for tests.
-    QComboBox* Combo1() const;
-    QLineEdit* ReplaceBox() const;
-    QLineEdit* FindBox() const;
-    SourceBox* Text1() const;
-    QLineEdit* urlbox() const;
-    Inet* Inet1() const;
-    HostedButton button(const QString& name) const;
+    QComboBox* linkList() const;
+    QLineEdit* replaceBox() const;
+    QLineEdit* findBox() const;
+    SourceBox* sourceBox() const;
+    QLineEdit* addressBox() const;
+    Inet* transfer() const { return m_transfer; }
+    HostedButton fetchButton() const;       // "Get HTML Source", "Cancel" while a page loads
+    HostedButton findNextButton() const;    // "Find Next"
+    HostedButton copyAllButton() const;     // "Copy All"
+    HostedButton takeOutHtmlButton() const; // "Take out HTML"
+    HostedButton openUrlButton() const;     // "Open URL"
+    HostedButton findFilesButton() const;   // "Find Files"
+    HostedButton replaceAllButton() const;  // "Replace All"
+    HostedButton goToButton() const;        // "GoTo:"
+    HostedButton aboutButton() const;       // "About"
     const QStringList& loadErrors() const { return m_form.errors(); }
 
     static QString aboutText();
@@ -65,10 +73,13 @@ protected:
 
 private:
     void bindButtons();
+    // A button by its name in the stored layout.
+    HostedButton button(const QString& name) const;
     // The link list from links already found in the source box's text.
     void listLinks(QStringList links);
 
     Form m_form;
+    Inet* m_transfer = nullptr; // the window's own transfer component
     QPointer<FindFiles> m_fileFinder;
     QString m_previousPage; // the first entry of the link list, when it is the page before
     QUrl m_pageAddress;     // where the loaded page finally came from, after redirects

@@ -8,15 +8,15 @@
 
 #include "dialog/dialog.h"
 #include "findfiles/findfiles.h"
-#include "main/programstate.h"
+#include "logic/programfolder.h"
+#include "logic/programstate.h"
 #include "main/tarvellmain.h"
-#include "platform/checklist.h"
-#include "platform/inet.h"
-#include "platform/messagebox.h"
-#include "platform/programfolder.h"
-#include "platform/sourcebox.h"
 #include "support/controlregistration.h"
 #include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "widgets/checklist.h"
+#include "widgets/messagebox.h"
+#include "widgets/sourcebox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -269,20 +269,20 @@ private:
             QString address = page < kPages    ? m_server.url(pagePath(page))
                               : page == kPages ? m_server.url("/site/moved.html")
                                                : randomText();
-            m_main->urlbox()->setText(address);
-            post(m_main->urlbox(), Qt::Key_Return);
+            m_main->addressBox()->setText(address);
+            post(m_main->addressBox(), Qt::Key_Return);
         } else if (choice < 68 && window == m_main) {
-            QComboBox* links = m_main->Combo1();
+            QComboBox* links = m_main->linkList();
             if (links->count() > 0)
                 links->setCurrentIndex(m_random.bounded(links->count()));
             post(m_main->findChild<QWidget*>(QStringLiteral("Lumet8")), Qt::Key_Space,
                  QStringLiteral(" "));
         } else if (choice < 76 && window == m_main) {
-            QLineEdit* box = m_random.bounded(2) ? m_main->FindBox() : m_main->ReplaceBox();
+            QLineEdit* box = m_random.bounded(2) ? m_main->findBox() : m_main->replaceBox();
             box->setText(randomText());
         } else if (choice < 84) {
             if (auto* finder = qobject_cast<FindFiles*>(window)) {
-                CheckList* list = finder->List1();
+                CheckList* list = finder->entryList();
                 if (list->count() > 0) {
                     const int row = m_random.bounded(list->count());
                     list->setHighlighted(row);

@@ -1,6 +1,6 @@
 #include "support/mainwindowfixture.h"
 
-#include "main/programstate.h"
+#include "logic/programstate.h"
 #include "support/controlregistration.h"
 
 bool MainWindowFixture::registerControls(QString* error) {

@@ -2,7 +2,7 @@
 // Stands in for the message and input boxes while it lives: records every box and answers
 // it from a queue (OK, or Yes for a question, when the queue is empty).
 
-#include "platform/messagebox.h"
+#include "widgets/messagebox.h"
 
 #include <QList>
 #include <QQueue>

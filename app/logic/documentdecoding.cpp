@@ -1,0 +1,307 @@
+#include "logic/documentdecoding.h"
+
+#include "logic/largepages.h"
+#include "logic/metaprescan.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+#include <optional>
+
+namespace {
+
+// Every label of the web's encoding table, by the encoding it names.
+const QHash<QByteArray, QByteArray>& labelTable() {
+    static const QHash<QByteArray, QByteArray> table = [] {
+        const QList<QPair<const char*, QList<const char*>>> encodings = {
+            {"UTF-8",
+             {"unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8", "utf-8", "utf8",
+              "x-unicode20utf8"}},
+            {"IBM866", {"866", "cp866", "csibm866", "ibm866"}},
+            {"ISO-8859-2",
+             {"csisolatin2", "iso-8859-2", "iso-ir-101", "iso8859-2", "iso88592", "iso_8859-2",
+              "iso_8859-2:1987", "l2", "latin2"}},
+            {"ISO-8859-3",
+             {"csisolatin3", "iso-8859-3", "iso-ir-109", "iso8859-3", "iso88593", "iso_8859-3",
+              "iso_8859-3:1988", "l3", "latin3"}},
+            {"ISO-8859-4",
+             {"csisolatin4", "iso-8859-4", "iso-ir-110", "iso8859-4", "iso88594", "iso_8859-4",
+              "iso_8859-4:1988", "l4", "latin4"}},
+            {"ISO-8859-5",
+             {"csisolatincyrillic", "cyrillic", "iso-8859-5", "iso-ir-144", "iso8859-5", "iso88595",
+              "iso_8859-5", "iso_8859-5:1988"}},
+            {"ISO-8859-6",
+             {"arabic", "asmo-708", "csiso88596e", "csiso88596i", "csisolatinarabic", "ecma-114",
+              "iso-8859-6", "iso-8859-6-e", "iso-8859-6-i", "iso-ir-127", "iso8859-6", "iso88596",
+              "iso_8859-6", "iso_8859-6:1987"}},
+            {"ISO-8859-7",
+             {"csisolatingreek", "ecma-118", "elot_928", "greek", "greek8", "iso-8859-7",
+              "iso-ir-126", "iso8859-7", "iso88597", "iso_8859-7", "iso_8859-7:1987",
+              "sun_eu_greek"}},
+            {"ISO-8859-8",
+             {"csiso88598e", "csisolatinhebrew", "hebrew", "iso-8859-8", "iso-8859-8-e",
+              "iso-ir-138", "iso8859-8", "iso88598", "iso_8859-8", "iso_8859-8:1988", "visual"}},
+            {"ISO-8859-8-I", {"csiso88598i", "iso-8859-8-i", "logical"}},
+            {"ISO-8859-10",
+             {"csisolatin6", "iso-8859-10", "iso-ir-157", "iso8859-10", "iso885910", "l6",
+              "latin6"}},
+            {"ISO-8859-13", {"iso-8859-13", "iso8859-13", "iso885913"}},
+            {"ISO-8859-14", {"iso-8859-14", "iso8859-14", "iso885914"}},
+            {"ISO-8859-15",
+             {"csisolatin9", "iso-8859-15", "iso8859-15", "iso885915", "iso_8859-15", "l9"}},
+            {"ISO-8859-16", {"iso-8859-16"}},
+            {"KOI8-R", {"cskoi8r", "koi", "koi8", "koi8-r", "koi8_r"}},
+            {"KOI8-U", {"koi8-ru", "koi8-u"}},
+            {"macintosh", {"csmacintosh", "mac", "macintosh", "x-mac-roman"}},
+            {"windows-874",
+             {"dos-874", "iso-8859-11", "iso8859-11", "iso885911", "tis-620", "windows-874"}},
+            {"windows-1250", {"cp1250", "windows-1250", "x-cp1250"}},
+            {"windows-1251", {"cp1251", "windows-1251", "x-cp1251"}},
+            {"windows-1252",
+             {"ansi_x3.4-1968", "ascii", "cp1252", "cp819", "csisolatin1", "ibm819", "iso-8859-1",
+              "iso-ir-100", "iso8859-1", "iso88591", "iso_8859-1", "iso_8859-1:1987", "l1",
+              "latin1", "us-ascii", "windows-1252", "x-cp1252"}},
+            {"windows-1253", {"cp1253", "windows-1253", "x-cp1253"}},
+            {"windows-1254",
+             {"cp1254", "csisolatin5", "iso-8859-9", "iso-ir-148", "iso8859-9", "iso88599",
+              "iso_8859-9", "iso_8859-9:1989", "l5", "latin5", "windows-1254", "x-cp1254"}},
+            {"windows-1255", {"cp1255", "windows-1255", "x-cp1255"}},
+            {"windows-1256", {"cp1256", "windows-1256", "x-cp1256"}},
+            {"windows-1257", {"cp1257", "windows-1257", "x-cp1257"}},
+            {"windows-1258", {"cp1258", "windows-1258", "x-cp1258"}},
+            {"x-mac-cyrillic", {"x-mac-cyrillic", "x-mac-ukrainian"}},
+            {"GBK",
+             {"chinese", "csgb2312", "csiso58gb231280", "gb2312", "gb_2312", "gb_2312-80", "gbk",
+              "iso-ir-58", "x-gbk"}},
+            {"gb18030", {"gb18030"}},
+            {"Big5", {"big5", "big5-hkscs", "cn-big5", "csbig5", "x-x-big5"}},
+            {"EUC-JP", {"cseucpkdfmtjapanese", "euc-jp", "x-euc-jp"}},
+            {"ISO-2022-JP", {"csiso2022jp", "iso-2022-jp"}},
+            {"Shift_JIS",
+             {"csshiftjis", "ms932", "ms_kanji", "shift-jis", "shift_jis", "sjis", "windows-31j",
+              "x-sjis"}},
+            {"EUC-KR",
+             {"cseuckr", "csksc56011987", "euc-kr", "iso-ir-149", "korean", "ks_c_5601-1987",
+              "ks_c_5601-1989", "ksc5601", "ksc_5601", "windows-949"}},
+            {"replacement",
+             {"csiso2022kr", "hz-gb-2312", "iso-2022-cn", "iso-2022-cn-ext", "iso-2022-kr",
+              "replacement"}},
+            {"UTF-16BE", {"unicodefffe", "utf-16be"}},
+            {"UTF-16LE",
+             {"csunicode", "iso-10646-ucs-2", "ucs-2", "unicode", "unicodefeff", "utf-16",
+              "utf-16le"}},
+            {"x-user-defined", {"x-user-defined"}},
+        };
+        QHash<QByteArray, QByteArray> byLabel;
+        for (const auto& [encoding, labels] : encodings) {
+            for (const char* label : labels)
+                byLabel.insert(label, encoding);
+        }
+        return byLabel;
+    }();
+    return table;
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+
+// A text of the given length with room to grow by an eighth: the shown text gets CR LF line
+// ends (FixCode), which then go in where the text lies. Mark-up has far fewer line feeds than
+// one in eight characters; room that is never written costs no memory.
+QString textWithRoom(qsizetype length) {
+    QString text(length + length / 8, Qt::Uninitialized);
+    text.truncate(length);
+    return text;
+}
+
+// Where a slice of UTF-8 may end: before the lead byte of a sequence the slice would cut.
+qsizetype utf8Cut(QByteArrayView bytes, qsizetype end) {
+    for (qsizetype back = 0; back < 4 && end - back > 0; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[end - back - 1]);
+        if ((byte & 0xC0) != 0x80)
+            return byte >= 0xC0 ? end - back - 1 : end;
+    }
+    return end;
+}
+
+// Where a slice of UTF-16 may end: on a whole unit, and not between the two of a pair.
+qsizetype utf16Cut(QByteArrayView bytes, qsizetype end, bool bigEndian) {
+    end &= ~qsizetype(1);
+    if (end < 2)
+        return end;
+    const auto high = static_cast<unsigned char>(bytes[end - (bigEndian ? 2 : 1)]);
+    return (high & 0xFC) == 0xD8 ? end - 2 : end;
+}
+
+// Decodes slice by slice, each on its own (so a sequence cut off at the very end still gives a
+// replacement character instead of being held back), giving letEventsRun a turn in between.
+QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
+                     const std::function<void()>& letEventsRun, bool* error = nullptr) {
+    // Decoded straight into the text, which never needs more characters than there are bytes.
+    QString text =
+        textWithRoom(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
+    QChar* const begin = text.data();
+    QChar* out = begin;
+    adviseLargePages(begin, text.capacity() * qsizetype(sizeof(QChar)));
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = std::min(bytes.size(), start + kSliceBytes);
+        if (end < bytes.size()) {
+            const qsizetype cut = encoding == QStringConverter::Utf8
+                                      ? utf8Cut(bytes, end)
+                                      : utf16Cut(bytes, end, encoding == QStringConverter::Utf16BE);
+            if (cut > start)
+                end = cut;
+        }
+        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+        out = decoder.appendToBuffer(out, bytes.sliced(start, end - start));
+        if (error && decoder.hasError()) {
+            // Not the encoding the caller hoped for: the rest need not be decoded.
+            *error = true;
+            return {};
+        }
+        start = end;
+        if (start < bytes.size() && letEventsRun)
+            letEventsRun();
+    }
+    text.truncate(out - begin);
+    return text;
+}
+
+// Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
+// built with ICU, and the fallback must give the same characters on every platform. The five
+// undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
+QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& letEventsRun = {}) {
+    static constexpr char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text = textWithRoom(bytes.size());
+    QChar* out = text.data();
+    adviseLargePages(out, text.capacity() * qsizetype(sizeof(QChar)));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+        if (letEventsRun && (i + 1) % kSliceBytes == 0)
+            letEventsRun();
+    }
+    return text;
+}
+
+// Bytes above 0x7F go to a private-use block, one character each, as the web defines it.
+QString decodeUserDefined(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[i] = byte < 0x80 ? QChar(byte) : QChar(char16_t(0xF780 + byte - 0x80));
+    }
+    return text;
+}
+
+// The platform's converter under the names it may know the encoding by, the web's own variant
+// first (Big5 is Big5-HKSCS on the web, Shift_JIS is Windows-31J, EUC-KR is Windows-949).
+std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView bytes) {
+    QList<QByteArray> names{encoding};
+    if (encoding == "Big5")
+        names.prepend("Big5-HKSCS");
+    else if (encoding == "Shift_JIS")
+        names.prepend("windows-31j");
+    else if (encoding == "EUC-KR")
+        names.prepend("windows-949");
+    else if (encoding == "GBK")
+        names.prepend("gb18030");
+    else if (encoding == "ISO-8859-8-I")
+        names.append("ISO-8859-8");
+    for (const QByteArray& name : std::as_const(names)) {
+        QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+        if (decoder.isValid())
+            return QString(decoder(bytes));
+    }
+    return std::nullopt;
+}
+
+// Nothing when the label names no encoding, or one this platform cannot decode.
+std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes,
+                                const std::function<void()>& letEventsRun) {
+    const QByteArray encoding = encodingForLabel(label);
+    if (encoding.isEmpty())
+        return std::nullopt;
+    if (encoding == "windows-1252")
+        return decodeWindows1252(bytes, letEventsRun);
+    if (encoding == "UTF-8")
+        return decodeSliced(bytes, QStringConverter::Utf8, letEventsRun);
+    if (encoding == "UTF-16LE")
+        return decodeSliced(bytes, QStringConverter::Utf16LE, letEventsRun);
+    if (encoding == "UTF-16BE")
+        return decodeSliced(bytes, QStringConverter::Utf16BE, letEventsRun);
+    if (encoding == "x-user-defined")
+        return decodeUserDefined(bytes);
+    // Encodings that were used to smuggle scripts past filters read as one replacement
+    // character, as in browsers.
+    if (encoding == "replacement")
+        return bytes.isEmpty() ? QString() : QString(QChar::ReplacementCharacter);
+    return decodeByName(encoding, bytes);
+}
+
+QByteArray charsetOfContentType(const QByteArray& contentType) {
+    const QList<QByteArray> parts = contentType.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray part = parts.at(i).trimmed();
+        const qsizetype equals = part.indexOf('=');
+        if (equals < 0 || part.left(equals).trimmed().toLower() != "charset")
+            continue;
+        QByteArray value = part.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        return value.trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+QByteArray encodingForLabel(QByteArrayView label) {
+    qsizetype begin = 0;
+    qsizetype end = label.size();
+    while (begin < end && isAsciiSpace(label[begin]))
+        ++begin;
+    while (end > begin && isAsciiSpace(label[end - 1]))
+        --end;
+    return labelTable().value(label.sliced(begin, end - begin).toByteArray().toLower());
+}
+
+QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
+                       const std::function<void()>& letEventsRun) {
+    // A byte-order mark outranks every declaration; it is not part of the text.
+    if (body.startsWith("\xEF\xBB\xBF"))
+        return decodeSliced(body.sliced(3), QStringConverter::Utf8, letEventsRun);
+    if (body.startsWith("\xFF\xFE"))
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16LE, letEventsRun);
+    if (body.startsWith("\xFE\xFF"))
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16BE, letEventsRun);
+
+    if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
+        if (std::optional<QString> text = decodeAs(label, body, letEventsRun))
+            return *text;
+    }
+
+    // An encoding's name is one of its own labels.
+    if (const QByteArray encoding = encodingOfFirstMeta(body); !encoding.isEmpty()) {
+        if (std::optional<QString> text = decodeAs(encoding, body, letEventsRun))
+            return *text;
+    }
+
+    bool notUtf8 = false;
+    QString text = decodeSliced(body, QStringConverter::Utf8, letEventsRun, &notUtf8);
+    if (!notUtf8)
+        return text;
+    text.clear(); // not held twice
+    return decodeWindows1252(body, letEventsRun);
+}

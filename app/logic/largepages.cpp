@@ -1,0 +1,20 @@
+#include "logic/largepages.h"
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
+void adviseLargePages(void* start, qsizetype length) {
+#ifdef Q_OS_LINUX
+    if (length <= kLargestHeapBuffer)
+        return;
+    constexpr quintptr large = quintptr(2) << 20;
+    const auto from = (reinterpret_cast<quintptr>(start) + large - 1) & ~(large - 1);
+    const auto to = (reinterpret_cast<quintptr>(start) + quintptr(length)) & ~(large - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(start);
+    Q_UNUSED(length);
+#endif
+}

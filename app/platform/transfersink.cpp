@@ -1,3 +1,0 @@
-#include "platform/transfersink.h"
-
-TransferSink::~TransferSink() = default;

@@ -1,0 +1,3 @@
+#include "transfer/transfersink.h"
+
+TransferSink::~TransferSink() = default;
