@@ -67,7 +67,7 @@ void TestEditorLines::linesStartAfterEveryLineEnd() {
     QFETCH(QString, text);
     SourceBox box;
 
-    box.setSourceText(text, [] {});
+    box.setSourceText(text);
 
     QCOMPARE(editorLineStarts(box), literalLineStarts(text));
 }

@@ -4,8 +4,6 @@
 #include "forms/screencentre.h"
 #include "logic/baseurl.h"
 #include "logic/duplicateremoval.h"
-#include "logic/eventpump.h"
-#include "logic/fixcode.h"
 #include "logic/linkresolution.h"
 #include "logic/programstate.h"
 #include "logic/referencescanner.h"
@@ -14,6 +12,7 @@
 #include "logic/trimspaces.h"
 #include "logic/typedaddress.h"
 #include "transfer/inet.h"
+#include "transfer/pageload.h"
 #include "widgets/messagebox.h"
 #include "widgets/nativewindowwatch.h"
 #include "widgets/programicon.h"
@@ -21,25 +20,24 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSet>
 #include <QStringListModel>
 #include <QTime>
+#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
-#include <future>
-#include <stdexcept>
 
 namespace {
 
-// Pages up to this many characters are searched for links while their line ends are turned.
-constexpr qsizetype kSearchedBeforeFixCode = qsizetype(32) << 20;
+// One step of the title animation lasts this long: far below the clock's resolution, so a step
+// lasts until the clock reading changes.
+constexpr double kTitleStepSeconds = 1E-17;
 
 // The clock the title animation waits on: seconds since midnight, single precision, so one
 // step lasts until the clock reading changes.
@@ -52,6 +50,12 @@ double clockSeconds() {
 TarvellMain::TarvellMain(QWidget* parent)
     : FadedWindow(parent) {
     m_transfer = new Inet(this);
+    m_pageLoad = new PageLoad(m_transfer, this);
+    connect(m_pageLoad, &PageLoad::finished, this, &TarvellMain::pageLoaded);
+    // A tick of the clock is seen within a millisecond, without spinning in between.
+    m_titleClock.setTimerType(Qt::PreciseTimer);
+    m_titleClock.setInterval(1);
+    connect(&m_titleClock, &QTimer::timeout, this, &TarvellMain::titleClockTicked);
     m_form = FormLoader::load(QStringLiteral("TarvellMain"), this);
     setWindowIcon(programIcon());
     if (linkList())
@@ -59,6 +63,8 @@ TarvellMain::TarvellMain(QWidget* parent)
     bindButtons();
     if (addressBox())
         addressBox()->installEventFilter(this);
+    if (sourceBox())
+        connect(sourceBox(), &SourceBox::textSet, this, &TarvellMain::pageShown);
     // The run ends with this window, however it went.
     connect(new NativeWindowWatch(this), &NativeWindowWatch::destroyedOutside, this, [this] {
         close();
@@ -90,27 +96,30 @@ void TarvellMain::load() {
 
     showLoadErrors(this, m_form);
 
-    const QString title = QString::fromLatin1(Title);
-    QPointer<TarvellMain> self(this);
-    for (qsizetype k = title.size(); k >= 1; --k) {
-        setWindowTitle(title.mid(k - 1));
-        Timeout(1E-17);
-        if (!self)
-            return;
-    }
+    // The title grows from the right, one character per tick of the clock.
+    m_titleShown = 0;
+    growTitle();
 }
 
-void TarvellMain::Timeout(double seconds) {
-    const double start = clockSeconds();
-    auto elapsed = [start] {
-        double now = clockSeconds();
-        // Past midnight the clock starts again from zero; count on from the day before.
-        if (now < start)
-            now += 24 * 60 * 60;
-        return now - start;
-    };
-    while (elapsed() < seconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+void TarvellMain::growTitle() {
+    const QString title = QString::fromLatin1(Title);
+    ++m_titleShown;
+    setWindowTitle(title.right(m_titleShown));
+    if (m_titleShown >= title.size()) {
+        m_titleClock.stop();
+        return;
+    }
+    m_titleStepStart = clockSeconds();
+    m_titleClock.start();
+}
+
+void TarvellMain::titleClockTicked() {
+    double elapsed = clockSeconds() - m_titleStepStart;
+    // Past midnight the clock starts again from zero; count on from the day before.
+    if (elapsed < 0)
+        elapsed += 24 * 60 * 60;
+    if (elapsed >= kTitleStepSeconds)
+        growTitle();
 }
 
 bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
@@ -126,114 +135,104 @@ bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TarvellMain::closeEvent(QCloseEvent* event) {
-    // The run ends with this window. Closed before the event loop runs (during the title
-    // animation), nothing else would end a fetch that still waits, and the program would live
-    // on unseen until the server answers or stalls.
-    if (Inet* inet = transfer())
-        inet->cancel();
+    // The run ends with this window: a page still loading would keep the program alive unseen
+    // until the server answers or stalls. Nobody is left to be told.
+    if (stopPageLoad())
+        fetchButton().setCaption(QString::fromLatin1(IdleCaption));
     FadedWindow::closeEvent(event);
 }
 
 // ---- Page retrieval ----
 
 void TarvellMain::getHtmlSource() {
-    QPointer<TarvellMain> self(this);
     HostedButton button = fetchButton();
-    try {
-        if (button.caption() != QLatin1String(IdleCaption)) {
-            button.setEnabled(false);
-            transfer()->cancel();
-            Program::BaseURL.clear();
-            button.setEnabled(true);
-            button.setCaption(QString::fromLatin1(IdleCaption));
-            return;
-        }
-
-        button.setCaption(QString::fromLatin1(CancelCaption));
-        sourceBox()->setSourceText(QStringLiteral("Please wait..."));
-        transfer()->prepare(0);
-        QUrl fetched;
-        // A big page is decoded, converted and shown a few megabytes at a time: the window keeps
-        // answering, and the page is never held more often than each step needs.
-        EventPump pump;
-        QString document = transfer()->fetchText(addressBox()->text(), &fetched, std::ref(pump));
-        if (!self)
-            return;
-        // The page's links are found on another thread while the editor takes the page: they
-        // are the links of the box's text when the box took the page whole. Should the window
-        // go meanwhile, the search is waited for on the way out; it reads only its own copy.
-        // Up to a size, the search starts before the line ends are turned, on the page as it
-        // came, which is then held twice until they are.
-        const bool searchedFirst = document.size() <= kSearchedBeforeFixCode;
-        std::future<QStringList> found;
-        if (searchedFirst) {
-            found = std::async(std::launch::async,
-                               [page = document] { return scanPageLinksBeforeFixCode(page); });
-        }
-        const qsizetype unfixedLength = document.size();
-        FixCode(document, std::ref(pump));
-        if (!self)
-            return;
-        // Without the memory to turn them, the line ends stay as they came; the links found
-        // before are then not those of the text shown.
-        const bool fixedAsSearched = !searchedFirst || document.size() != unfixedLength ||
-                                     !document.contains(QLatin1Char('\n'));
-        if (!searchedFirst) {
-            found =
-                std::async(std::launch::async, [page = document] { return scanPageLinks(page); });
-        }
-        const bool foundOnShownText =
-            sourceBox()->setSourceText(document, std::ref(pump)) && fixedAsSearched;
-        if (!self)
-            return;
-        document.clear();
-        // The page's links are relative to where it finally came from, after any redirect; the
-        // address box and the previous-page entry keep what the user typed.
-        const std::optional<QString> folder = folderAddress(fetched.toString());
-        if (!folder)
-            throw std::runtime_error("the address names no folder");
-        Program::BaseURL = *folder;
-        m_pageAddress = fetched;
-        linkList()->clear();
-        if (foundOnShownText) {
-            m_previousPage = Program::PageURL;
-            // Waiting is all this thread does meanwhile, so events run at every turn.
-            while (found.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
-                QCoreApplication::processEvents();
-                if (!self)
-                    return;
-            }
-            listLinks(found.get());
-        } else {
-            LookForFiles();
-        }
-        if (!self)
-            return;
-        Program::PageURL = addressBox()->text();
+    if (button.caption() != QLatin1String(IdleCaption)) {
+        // A second click while a page loads: the window stays as it was before the load, but
+        // for its folder address, which goes; then the load is told as failed, as any
+        // transfer that ends before its page is whole.
+        button.setEnabled(false);
+        const bool stopped = stopPageLoad();
+        Program::BaseURL.clear();
+        button.setEnabled(true);
         button.setCaption(QString::fromLatin1(IdleCaption));
-    } catch (...) {
+        if (stopped)
+            failPageLoad();
+        return;
+    }
+    button.setCaption(QString::fromLatin1(CancelCaption));
+    sourceBox()->setSourceText(QStringLiteral("Please wait..."));
+    transfer()->prepare(0);
+    if (!m_pageLoad->start(addressBox()->text()))
+        failPageLoad();
+}
+
+bool TarvellMain::stopPageLoad() {
+    const bool running = m_pageLoad->isRunning() || m_awaitedText != 0;
+    m_stopping = true;
+    m_pageLoad->cancel();
+    m_stopping = false;
+    if (m_awaitedText != 0)
+        sourceBox()->cancelTextAside();
+    m_awaitedText = 0;
+    m_loadedPage = PageResult();
+    return running;
+}
+
+void TarvellMain::pageLoaded(const PageResult& page) {
+    if (m_stopping)
+        return;
+    if (!page.succeeded()) {
+        failPageLoad();
+        return;
+    }
+    // The page's links are relative to where it finally came from, after any redirect; the
+    // address box and the previous-page entry keep what the user typed.
+    const std::optional<QString> folder = folderAddress(page.address.toString());
+    m_loadedPage = page;
+    m_loadedFolder = folder.value_or(QString());
+    m_awaitedText = sourceBox()->setSourceTextAside(page.text);
+}
+
+void TarvellMain::pageShown(quint64 setting, SourceBox::Outcome outcome) {
+    if (setting != m_awaitedText)
+        return;
+    m_awaitedText = 0;
+    const PageResult page = std::exchange(m_loadedPage, PageResult());
+    if (outcome == SourceBox::Outcome::Failed || m_loadedFolder.isEmpty()) {
+        failPageLoad();
+        return;
+    }
+    Program::BaseURL = m_loadedFolder;
+    m_pageAddress = page.address;
+    linkList()->clear();
+    if (outcome == SourceBox::Outcome::Shown && page.linksOfText) {
+        m_previousPage = Program::PageURL;
+        listLinks(page.links);
+    } else {
+        // The box shows another text than the page's: its links are searched in what it shows.
+        LookForFiles();
+    }
+    Program::PageURL = addressBox()->text();
+    fetchButton().setCaption(QString::fromLatin1(IdleCaption));
+}
+
+void TarvellMain::failPageLoad() {
+    m_awaitedText = 0;
+    m_loadedPage = PageResult();
+    // A window closed while its page loaded has nobody left to tell.
+    if (isVisible()) {
+        const QPointer<TarvellMain> self(this);
+        MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
+                         MessageIcon::Stop);
         if (!self)
             return;
-        // A window closed while its fetch waited has nobody left to tell.
-        if (isVisible())
-            MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
-                             MessageIcon::Stop);
-        if (self)
-            button.setCaption(QString::fromLatin1(IdleCaption));
     }
+    fetchButton().setCaption(QString::fromLatin1(IdleCaption));
 }
 
 void TarvellMain::LookForFiles() {
-    QPointer<TarvellMain> self(this);
-    EventPump pump;
-    const QString source = sourceBox()->sourceText(std::ref(pump));
-    if (!self)
-        return;
     m_previousPage = Program::PageURL;
-    QStringList links = scanPageLinks(source, std::ref(pump));
-    if (!self)
-        return;
-    listLinks(std::move(links));
+    listLinks(scanPageLinks(sourceBox()->sourceText()));
 }
 
 void TarvellMain::listLinks(QStringList links) {
@@ -316,11 +315,8 @@ void TarvellMain::replaceAll() {
 }
 
 void TarvellMain::takeOutHtml() {
-    QPointer<TarvellMain> self(this);
-    EventPump pump;
-    const QString stripped = ::takeOutHtml(sourceBox()->sourceText(), std::ref(pump));
-    if (self)
-        sourceBox()->setSourceText(stripped);
+    // Stripping even a page of megabytes takes less than a few frames: it simply runs.
+    sourceBox()->setSourceText(::takeOutHtml(sourceBox()->sourceText()));
 }
 
 void TarvellMain::copyAll() {
@@ -351,10 +347,8 @@ void TarvellMain::findFiles() {
     if (m_fileFinder)
         return;
     auto* finder = new FindFiles(
-        [this](const std::function<void()>& letEventsRun) {
-            return sourceBox()->sourceText(letEventsRun);
-        },
-        m_pageAddress, this);
+        [this](const std::function<void()>&) { return sourceBox()->sourceText(); }, m_pageAddress,
+        this);
     m_fileFinder = finder;
     finder->setAttribute(Qt::WA_DeleteOnClose);
     finder->setWindowModality(Qt::ApplicationModal);
@@ -448,4 +442,8 @@ HostedButton TarvellMain::goToButton() const {
 
 HostedButton TarvellMain::aboutButton() const {
     return button(QStringLiteral("Lumet9"));
+}
+
+bool TarvellMain::isLoadingPage() const {
+    return fetchButton().caption() != QLatin1String(IdleCaption);
 }

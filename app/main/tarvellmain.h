@@ -5,14 +5,16 @@
 
 #include "forms/formloader.h"
 #include "forms/hostedbutton.h"
+#include "transfer/pageload.h"
+#include "widgets/sourcebox.h"
 #include "widgets/fadedwindow.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 class QComboBox;
 class QLineEdit;
-class SourceBox;
 class Inet;
 class FindFiles;
 
@@ -26,14 +28,13 @@ public:
     explicit TarvellMain(QWidget* parent = nullptr);
     ~TarvellMain() override;
 
-    // Fade, link list, centring, showing and the animated title; the program's start.
+    // Fade, link list, centring, showing and the animated title; the program's start. Returns
+    // once the window shows; the title goes on growing from the event loop.
     void load();
 
-    // Waits the given seconds while the window's events keep flowing.
-    void Timeout(double seconds);
-
     // Button handlers; a click on a button runs them, and so may other handlers and tests.
-    // The file finder opens modally and the handler returns once it is shown.
+    // The file finder opens modally and the handler returns once it is shown. A page loads
+    // while the handler that started it has returned; its end is told by the caption.
     void getHtmlSource(); // Lumet1: fetch, or cancel the running fetch
     void findNext();      // Lumet2
     void copyAll();       // Lumet3
@@ -46,6 +47,9 @@ public:
 
     // Refills the link list from the source box: the page before, then the page's links.
     void LookForFiles();
+
+    // True from the start of a page load until its page and links are shown or it failed.
+    [[nodiscard]] bool isLoadingPage() const;
 
     // The controls, for the handlers above and for tests.
     QComboBox* linkList() const;
@@ -73,6 +77,15 @@ protected:
 
 private:
     void bindButtons();
+    void growTitle();
+    void titleClockTicked();
+    // The steps of a page load after the fetch: the page is shown, then its links are listed.
+    void pageLoaded(const PageResult& page);
+    void pageShown(quint64 setting, SourceBox::Outcome outcome);
+    // Stops a page load wherever it is, and says whether one was running; nothing is told.
+    bool stopPageLoad();
+    // A page load that ended without its page: the user is told, and the button reads idle.
+    void failPageLoad();
     // A button by its name in the stored layout.
     HostedButton button(const QString& name) const;
     // The link list from links already found in the source box's text.
@@ -80,6 +93,14 @@ private:
 
     Form m_form;
     Inet* m_transfer = nullptr; // the window's own transfer component
+    PageLoad* m_pageLoad = nullptr;
+    PageResult m_loadedPage;    // fetched, while the box takes its text
+    QString m_loadedFolder;     // its folder address, empty when its address names none
+    quint64 m_awaitedText = 0;  // the box's setting of the loaded page's text, while it runs
+    bool m_stopping = false;    // a load is being stopped: its end is not told
+    QTimer m_titleClock;
+    qsizetype m_titleShown = 0; // characters of the title shown
+    double m_titleStepStart = 0;
     QPointer<FindFiles> m_fileFinder;
     QString m_previousPage; // the first entry of the link list, when it is the page before
     QUrl m_pageAddress;     // where the loaded page finally came from, after redirects

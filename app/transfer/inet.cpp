@@ -1,13 +1,10 @@
 #include "transfer/inet.h"
 
-#include "logic/documentdecoding.h"
 #include "logic/httpanswer.h"
 #include "logic/typedaddress.h"
 #include "transfer/contentdecoder.h"
-#include "transfer/memorysink.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QPointer>
@@ -25,7 +22,7 @@ using Kind = TransferFailure::Kind;
 
 namespace {
 
-std::atomic<qint64> maxDocumentSize{Inet::defaultMaxDocumentSize};
+std::atomic<qint64> largestDocument{Inet::defaultMaxDocumentSize};
 
 constexpr char userAgent[] = "Tarvell/1.0";
 
@@ -131,15 +128,6 @@ struct Inet::Transfer {
     QByteArray piece; // read from the connection, on its way to the answer
 };
 
-// A fetch that waits, on its own stack.
-struct Inet::Waiting {
-    QEventLoop loop;
-    QMetaObject::Connection connection;
-    std::optional<TransferResult> result;
-    QByteArray document;
-    bool cancelled = false;
-};
-
 // --- Inet ---------------------------------------------------------------------------------
 
 Inet::Inet(QObject* parent)
@@ -172,7 +160,11 @@ void Inet::setStallTimeout(int milliseconds) {
 }
 
 void Inet::setMaxDocumentSize(qint64 bytes) {
-    maxDocumentSize = qMax<qint64>(bytes, 0);
+    largestDocument = qMax<qint64>(bytes, 0);
+}
+
+qint64 Inet::maxDocumentSize() {
+    return largestDocument;
 }
 
 int Inet::effectiveStallTimeout() const {
@@ -189,7 +181,6 @@ bool Inet::start(const QString& address, std::unique_ptr<TransferSink> sink,
                  const TransferOptions& options) {
     if (m_transfer || !sink)
         return false;
-    m_ended = nullptr; // a cancel now concerns the new transfer
     m_transfer = std::make_unique<Transfer>();
     m_transfer->sink = std::move(sink);
     m_transfer->options = options;
@@ -573,80 +564,7 @@ void Inet::conclude(std::optional<TransferFailure> failure) {
 }
 
 void Inet::cancel() {
-    // A cancel outranks whatever else went wrong, and even a document that is complete but not
-    // yet handed over: the caller has already moved on.
+    // A cancel outranks whatever else went wrong: the caller has already moved on.
     if (m_transfer)
         conclude(TransferFailure(Kind::Cancelled, tr("The transfer was cancelled.")));
-    else if (m_ended)
-        m_ended->cancelled = true;
-}
-
-QString Inet::fetchText(const QString& address, QUrl* finalUrl,
-                        const std::function<void()>& letEventsRun) {
-    QByteArray contentType;
-    const QByteArray body = fetch(address, &contentType, finalUrl);
-    return decodeDocument(body, contentType, letEventsRun);
-}
-
-QByteArray Inet::fetchBytes(const QString& address) {
-    return fetch(address, nullptr, nullptr);
-}
-
-QByteArray Inet::fetch(const QString& address, QByteArray* contentType, QUrl* finalUrl) {
-    // The callers' own state flags rule this out; refusing keeps the running transfer intact.
-    // A fetch whose transfer has ended (say, cancelled) but whose caller has not resumed yet
-    // does not count: a click that starts the next fetch in that moment must not fail.
-    if (m_transfer) {
-        throw TransferFailure(Kind::Busy,
-                              tr("Another transfer is still running; it has to end first."));
-    }
-    const QUrl url = checkedAddress(address);
-
-    auto owned = std::make_unique<MemorySink>(maxDocumentSize, url.toDisplayString());
-    MemorySink* sink = owned.get();
-    Waiting waiting;
-    // Taken while the sink still lives, and only once: a slot may start the next transfer
-    // before this fetch resumes.
-    waiting.connection = connect(this, &Inet::finished, &waiting.loop,
-                                 [this, &waiting, sink](const TransferResult& result) {
-                                     disconnect(waiting.connection);
-                                     waiting.result = result;
-                                     if (result.succeeded())
-                                         waiting.document = sink->takeDocument();
-                                     m_ended = &waiting;
-                                     waiting.loop.quit();
-                                 });
-    connect(this, &QObject::destroyed, &waiting.loop, &QEventLoop::quit);
-    start(address, std::move(owned));
-
-    const QPointer<Inet> self(this);
-    waiting.loop.exec();
-
-    if (!self) {
-        // Destroyed while waiting: its transfer went with it, and no member may be read.
-        throw TransferFailure(Kind::Abandoned,
-                              tr("The transfer was abandoned because its window was closed."));
-    }
-    if (m_ended == &waiting)
-        m_ended = nullptr;
-    if (!waiting.result) {
-        // Something quit every event loop (the program is ending) before the transfer was done.
-        disconnect(waiting.connection);
-        TransferFailure interrupted(Kind::Abandoned,
-                                    tr("The transfer from %1 was interrupted before it was "
-                                       "complete.")
-                                        .arg(hostAndPort(m_transfer ? m_transfer->url : url)));
-        if (m_transfer)
-            conclude(interrupted);
-        throw interrupted;
-    }
-    if (waiting.cancelled)
-        throw TransferFailure(Kind::Cancelled, tr("The transfer was cancelled."));
-    if (waiting.result->failure)
-        throw *waiting.result->failure;
-    if (contentType)
-        *contentType = waiting.result->contentType;
-    if (finalUrl)
-        *finalUrl = waiting.result->url;
-    return std::move(waiting.document);
 }

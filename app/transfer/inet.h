@@ -27,9 +27,8 @@ struct TransferOptions {
 
 // The transfer component each window owns. At its core a transfer runs asynchronously: start()
 // sends the document into a sink, progress() reports it, and exactly one finished() tells how
-// it ended. fetchText and fetchBytes wait for such a transfer in an event loop of their own, so
-// other handlers - including one that cancels this fetch, or one that closes the window - can
-// run while a fetch waits; they throw TransferFailure.
+// it ended. Nothing here waits: the window's thread goes on handling events while a transfer
+// runs, and a cancel or a closed window ends it at once.
 //
 // Addresses: surrounding white space is ignored; an address without a scheme is taken as http;
 // only http and https are fetched. Redirects are followed (at most 10), but never from https to
@@ -62,32 +61,17 @@ public:
     bool start(const QString& address, std::unique_ptr<TransferSink> sink,
                const TransferOptions& options = {});
 
-    // Waits in an event loop of its own until the whole document has arrived; throws
-    // TransferFailure otherwise, and at once (Kind::Busy) while a transfer of this instance
-    // runs. The text is decoded by the charset of the Content-Type header, else the
-    // byte-order mark, else a <meta> charset in the first 4 KB, else UTF-8, and when nothing
-    // was declared and the bytes are not UTF-8, as Windows-1252. NUL bytes are kept.
-    // finalUrl, when given, receives the address the document finally came from (after
-    // redirects), which is what the page's own links are relative to. A big document is decoded
-    // a few megabytes at a time, with letEventsRun given a turn in between.
-    QString fetchText(const QString& address, QUrl* finalUrl = nullptr,
-                      const std::function<void()>& letEventsRun = {});
-    // The body exactly as sent, once the chunked transfer coding and a gzip or deflate content
-    // coding are undone.
-    QByteArray fetchBytes(const QString& address);
-
     // Ends the running transfer: finished() (Kind::Cancelled) is emitted before cancel()
-    // returns. With no transfer running, a fetch whose transfer has ended but which has not
-    // returned yet fails with Kind::Cancelled even when its document is complete: its caller has
-    // moved on. Otherwise does nothing.
+    // returns. With no transfer running, does nothing.
     void cancel();
     // True while a transfer runs: from start() until finished().
     [[nodiscard]] bool isFetching() const;
 
     void setStallTimeout(int milliseconds);
-    // Applies to every instance's fetchText and fetchBytes; a document announced or received
-    // larger than this fails, so a hostile server cannot exhaust memory.
+    // The largest page a window takes into memory; a page announced or received larger fails,
+    // so a hostile server cannot exhaust memory. Downloads go to disk and have no such limit.
     static void setMaxDocumentSize(qint64 bytes);
+    static qint64 maxDocumentSize();
 
     static constexpr int defaultStallTimeout = 30000;
     static constexpr qint64 defaultMaxDocumentSize = qint64(512) * 1024 * 1024;
@@ -106,9 +90,7 @@ signals:
 
 private:
     struct Transfer;
-    struct Waiting;
 
-    QByteArray fetch(const QString& address, QByteArray* contentType, QUrl* finalUrl);
     [[nodiscard]] int effectiveStallTimeout() const;
     void request(const QUrl& address);
     void sendRequest();
@@ -124,7 +106,6 @@ private:
     void conclude(std::optional<TransferFailure> failure);
 
     std::unique_ptr<Transfer> m_transfer; // the running one
-    Waiting* m_ended = nullptr;           // a fetch whose transfer has ended, still on its way back
     QTimer m_stallTimer;
     quint64 m_serial = 0;
     int m_stallTimeout = defaultStallTimeout;

@@ -1,17 +1,21 @@
 #include "widgets/sourcebox.h"
 
+#include "logic/pagetuning.h"
+
 #include <Qsci/qscilexerhtml.h>
 
 #include <QEvent>
 #include <QFont>
-#include <QPointer>
+#include <QFutureWatcher>
 #include <QStringDecoder>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 
 // The editor library's interface for filling a document without a view, declared as the
 // library declares it (same name, same functions in the same order), so that calls through it
@@ -44,32 +48,6 @@ int utf8Width(const QString& text, qsizetype i) {
     if (QChar::isSurrogate(unit))
         return 1;
     return 3;
-}
-
-// Big texts go in and out in slices of about this many characters or bytes.
-constexpr long kSliceBytes = long(4) << 20;
-
-// Room for typing in a new document beyond the text it is made for; more is made as it is needed.
-constexpr long kDocumentRoom = long(64) << 10;
-
-// The editor allocates and clears a new document's buffer in one call, about half a millisecond
-// per megabyte; from this size on, that call is made on a thread of its own.
-constexpr unsigned long kLoaderMadeAside = 16UL << 20;
-
-// The longest text the box keeps a copy of beside the editor's own.
-constexpr qsizetype kKeptTextLength = qsizetype(32) << 20;
-
-// Where a slice of the editor's UTF-8 may end: before the lead byte of a sequence it would cut.
-long utf8SliceEnd(QByteArrayView bytes, long start) {
-    long end = std::min<long>(bytes.size(), start + kSliceBytes);
-    if (end == bytes.size())
-        return end;
-    for (long back = 0; back < 4 && end - back - 1 > start; ++back) {
-        const auto byte = static_cast<unsigned char>(bytes[end - back - 1]);
-        if ((byte & 0xC0) != 0x80)
-            return byte >= 0xC0 ? end - back - 1 : end;
-    }
-    return end;
 }
 
 // The UTF-8 length of a text, at most one byte too long for each lone surrogate (which the
@@ -143,141 +121,155 @@ SourceBox::SourceBox(QWidget* parent)
     SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_ALL));
 }
 
-QString SourceBox::sourceText(const std::function<void()>& letEventsRun) const {
+QString SourceBox::sourceText() const {
     if (!m_shownText.isNull())
         return m_shownText;
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length <= 0)
+        return {};
+    const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
     // QString::fromUtf8 drops a leading U+FEFF, which a page or a stripped text may well begin
     // with; every position read back would then be one character off the editor's bytes.
-    const auto flags =
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
-    for (int attempt = 0;; ++attempt) {
-        const long length = SendScintilla(SCI_GETLENGTH);
-        if (length <= 0)
-            return {};
-        const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
-        // After a few texts that changed under the reading, the last one is read in one go.
-        if (!letEventsRun || length <= kSliceBytes || attempt == 3) {
-            QStringDecoder decoder(QStringConverter::Utf8, flags);
-            return decoder(QByteArrayView(bytes, length));
-        }
-        const QPointer<const SourceBox> self(this);
-        const quint64 changes = m_changes;
-        const quint64 settings = m_settings;
-        QString text;
-        text.reserve(length);
-        for (long start = 0; start < length;) {
-            const long end = utf8SliceEnd(QByteArrayView(bytes, length), start);
-            QStringDecoder decoder(QStringConverter::Utf8,
-                                   start == 0 ? flags : QStringConverter::Flag::Stateless);
-            text += decoder(QByteArrayView(bytes + start, end - start));
-            start = end;
-            letEventsRun();
-            // Gone with its window, or edited meanwhile: the bytes may be somewhere else now.
-            if (!self)
-                return {};
-            if (m_changes != changes || m_settings != settings)
-                break;
-        }
-        if (m_changes == changes && m_settings == settings)
-            return text;
-    }
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes, length));
 }
+
+// What a worker fills and the window's thread puts in place. Whoever lets go of it last lets
+// the document go with it, unless it was put in place.
+struct SourceBox::Fill {
+    ILoader* loader = nullptr;
+    std::atomic<bool> abandoned{false};
+    bool complete = false;      // every slice went in
+    bool loneSurrogate = false; // the editor holds the text changed
+    ~Fill() {
+        if (loader)
+            loader->Release();
+    }
+};
 
 SourceBox::~SourceBox() {
-    for (const std::shared_ptr<std::future<void*>>& making : std::as_const(m_loadersBeingMade)) {
-        try {
-            if (auto* loader = static_cast<ILoader*>(making->get()))
-                loader->Release();
-        } catch (const std::bad_alloc&) {
-            // Nothing was made, so nothing is left to let go.
-        }
-    }
+    abandonFill();
 }
 
-// Making a loader only creates a document: it reads nothing of the view that events could
-// change meanwhile. The box outlives the call: its destructor waits for every loader still being
-// made.
-void* SourceBox::makeLoader(unsigned long bytes, long options,
-                            const std::function<void()>& letEventsRun) {
-    if (!letEventsRun || bytes < kLoaderMadeAside)
-        return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
-    const QPointer<SourceBox> self(this);
-    const auto making =
-        std::make_shared<std::future<void*>>(std::async(std::launch::async, [this, bytes, options] {
-            return reinterpret_cast<void*>(SendScintilla(SCI_CREATELOADER, bytes, options));
-        }));
-    m_loadersBeingMade.append(making);
-    while (making->wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
-        letEventsRun();
-        if (!self)
-            return nullptr;
-    }
-    m_loadersBeingMade.removeOne(making);
-    return making->get();
+void SourceBox::abandonFill() {
+    if (m_fill)
+        m_fill->abandoned = true;
+    m_fill.reset();
 }
 
-bool SourceBox::setSourceText(const QString& text, const std::function<void()>& letEventsRun) {
-    const quint64 setting = ++m_settings;
-    // The text goes into a new document of its own, slice by slice, and that document takes
-    // the old one's place when it is complete. Appended to the shown document instead, every
-    // slice would cost the editor a pass over all the text before it. A document keeps no styles
-    // while nothing colours the text: they would cost a byte per byte of the page.
-    // Room for exactly the text and a little more: a document filled to the last byte would be
-    // moved whole the first time its text is read. Every byte of room is cleared when the
-    // document is made, so a little is what it gets.
-    const QPointer<SourceBox> self(this);
-    qsizetype bytes = 0;
-    bool loneSurrogate = false;
-    for (qsizetype start = 0; start < text.size(); start += kSliceBytes) {
-        const QStringView slice =
-            QStringView(text).sliced(start, std::min<qsizetype>(kSliceBytes, text.size() - start));
-        bytes += utf8Length(slice, &loneSurrogate);
-        if (letEventsRun && start + kSliceBytes < text.size()) {
-            letEventsRun();
-            if (!self || m_settings != setting)
-                return false;
-        }
-    }
+void SourceBox::cancelTextAside() {
+    if (!m_fill)
+        return;
+    abandonFill();
+    ++m_settings;
+}
+
+void* SourceBox::newLoader(qsizetype room, bool coloured) {
     // A document keeps a byte of style for every byte of text; a page too big to be kept twice
     // is shown without colour, and without that byte.
-    const bool coloured = text.size() <= kKeptTextLength;
-    auto* loader = static_cast<ILoader*>(makeLoader(
-        static_cast<unsigned long>(bytes + kDocumentRoom),
-        coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE, letEventsRun));
-    if (!self)
-        return false;
+    void* loader = reinterpret_cast<void*>(
+        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(room),
+                      coloured ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE));
     if (!loader)
         throw std::bad_alloc();
-    if (m_settings != setting) {
-        loader->Release();
-        return false;
-    }
-    const qsizetype slice = letEventsRun ? kSliceBytes : text.size();
+    return loader;
+}
+
+namespace {
+
+// Hands the text to a loader slice by slice, each converted to UTF-8 on its own, so that the
+// UTF-8 is never held whole beside the text; stops early once stop() says so. False when the
+// loader could not take a slice.
+template <typename Stop>
+bool fillLoader(ILoader* loader, const QString& text, bool* loneSurrogate, Stop stop) {
     for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = std::min(text.size(), start + std::max<qsizetype>(slice, 1));
+        qsizetype end = std::min(text.size(), start + PageTuning::kEditorSliceLength);
         // Both halves of a surrogate pair go in together.
         if (end < text.size() && text.at(end - 1).isHighSurrogate() && end - 1 > start)
             --end;
-        const QByteArray bytes = QStringView(text).sliced(start, end - start).toUtf8();
-        if (loader->AddData(bytes.constData(), bytes.size()) != SC_STATUS_OK) {
-            loader->Release();
-            throw std::bad_alloc();
-        }
+        const QStringView slice = QStringView(text).sliced(start, end - start);
+        utf8Length(slice, loneSurrogate);
+        const QByteArray bytes = slice.toUtf8();
+        if (loader->AddData(bytes.constData(), bytes.size()) != QsciScintillaBase::SC_STATUS_OK)
+            return false;
         start = end;
-        if (start < text.size() && letEventsRun) {
-            letEventsRun();
-            // Gone, or given another text meanwhile: that one stands.
-            if (!self || m_settings != setting) {
-                loader->Release();
-                return false;
-            }
-        }
+        if (stop())
+            return true;
     }
-    void* document = loader->ConvertToDocument();
+    return true;
+}
+
+} // namespace
+
+bool SourceBox::setSourceText(const QString& text) {
+    // The text goes into a new document of its own, which takes the old one's place when it is
+    // complete. Appended to the shown document instead, the editor would record every slice for
+    // undoing. A document keeps no styles while nothing colours the text: they would cost a byte
+    // per byte of the page.
+    const bool coloured = text.size() <= PageTuning::kKeptTextLength;
+    auto* loader = static_cast<ILoader*>(
+        newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
+    bool loneSurrogate = false;
+    if (!fillLoader(loader, text, &loneSurrogate, [] { return false; })) {
+        loader->Release();
+        throw std::bad_alloc();
+    }
+    abandonFill();
+    ++m_settings;
+    showDocument(loader->ConvertToDocument(), coloured);
     // Read back, the editor gives exactly this text unless it held a lone surrogate (stored as
     // "?"); kept, it spares every reader a conversion of the whole page. A big page is not kept:
     // it would be held twice for as long as it is shown.
-    m_shownText = loneSurrogate || text.size() > kKeptTextLength ? QString() : text;
+    m_shownText = loneSurrogate || !coloured ? QString() : text;
+    return !loneSurrogate;
+}
+
+quint64 SourceBox::setSourceTextAside(const QString& text) {
+    abandonFill();
+    const quint64 setting = ++m_settings;
+    const bool coloured = text.size() <= PageTuning::kKeptTextLength;
+    auto fill = std::make_shared<Fill>();
+    try {
+        // Made here, where the editor lives, and small: every byte of room is cleared when the
+        // document is made, and the worker grows it as the text goes in.
+        fill->loader = static_cast<ILoader*>(newLoader(PageTuning::kEditorDocumentRoom, coloured));
+    } catch (const std::bad_alloc&) {
+        QMetaObject::invokeMethod(
+            this, [this, setting] { emit textSet(setting, Outcome::Failed); },
+            Qt::QueuedConnection);
+        return setting;
+    }
+    m_fill = fill;
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this,
+            [this, watcher, fill, setting, coloured, text] {
+                watcher->deleteLater();
+                if (m_fill == fill)
+                    m_fill.reset();
+                if (setting != m_settings) {
+                    emit textSet(setting, Outcome::Superseded);
+                    return;
+                }
+                if (!fill->complete) {
+                    emit textSet(setting, Outcome::Failed);
+                    return;
+                }
+                showDocument(std::exchange(fill->loader, nullptr)->ConvertToDocument(), coloured);
+                m_shownText = fill->loneSurrogate || !coloured ? QString() : text;
+                emit textSet(setting, fill->loneSurrogate ? Outcome::Changed : Outcome::Shown);
+            });
+    // The worker alone touches the loader until it is done; the document it fills belongs to no
+    // view yet.
+    watcher->setFuture(QtConcurrent::run([fill, text] {
+        fill->complete = fillLoader(fill->loader, text, &fill->loneSurrogate,
+                                    [&fill] { return fill->abandoned.load(); }) &&
+                         !fill->abandoned;
+    }));
+    return setting;
+}
+
+void SourceBox::showDocument(void* document, bool coloured) {
     // The editor keeps its first document alive for as long as it lives; emptied, it costs
     // nothing.
     SendScintilla(SCI_CLEARALL);
@@ -301,21 +293,17 @@ bool SourceBox::setSourceText(const QString& text, const std::function<void()>& 
     } else {
         SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(SCLEX_NULL));
     }
-    ++m_changes;
     // Caret and view to the top without asking the editor to scroll the caret into view:
     // that lays out the whole first line, which on a page that is one long line costs more
     // than everything else here.
     SendScintilla(SCI_SETEMPTYSELECTION, 0UL);
     SendScintilla(SCI_SETFIRSTVISIBLELINE, 0UL);
     SendScintilla(SCI_SETXOFFSET, 0UL);
-    return !loneSurrogate;
 }
 
 void SourceBox::onModified(int type) {
-    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
-        ++m_changes;
+    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))
         m_shownText = QString();
-    }
 }
 
 void SourceBox::changeEvent(QEvent* event) {

@@ -8,27 +8,40 @@
 
 class QsciLexer;
 
-#include <QList>
+#include <QString>
 
-#include <functional>
-#include <future>
 #include <memory>
 
 class SourceBox : public QsciScintilla {
     Q_OBJECT
 public:
     explicit SourceBox(QWidget* parent = nullptr);
-    // Waits for a document still being made on another thread, and lets it go.
+    // A document still being filled on a worker is let go there.
     ~SourceBox() override;
 
-    // A big text goes in and comes out a few megabytes at a time, and letEventsRun gets a turn
-    // in between, so that the window keeps answering. Text set by anyone while a big text goes
-    // in wins: the rest of the big one is not added. A text read while events run is read
-    // again from the start if it changes meanwhile.
-    QString sourceText(const std::function<void()>& letEventsRun = {}) const;
-    // True when the box shows exactly this text once it returns; false when another text, set
-    // meanwhile, took its place, or when the editor holds it changed (a lone surrogate is "?").
-    bool setSourceText(const QString& text, const std::function<void()>& letEventsRun = {});
+    QString sourceText() const;
+    // True when the box shows exactly this text once it returns; false when the editor holds
+    // it changed (a lone surrogate is "?"). Throws std::bad_alloc, and keeps the text it had,
+    // when the editor cannot take it.
+    bool setSourceText(const QString& text);
+
+    // How a text set aside ended.
+    enum class Outcome {
+        Shown,      // the box shows exactly the text
+        Changed,    // the box shows it as the editor holds it (a lone surrogate is "?")
+        Superseded, // another text was set meanwhile, and stands
+        Failed,     // the editor could not take it; the box keeps what it had
+    };
+    Q_ENUM(Outcome)
+    // Sets a big text without holding the window: the editor's new document is filled on a
+    // worker, and takes the old one's place once complete. Returns at once with a number for
+    // this setting; textSet() follows from the event loop with the same number, exactly once.
+    // The box goes on showing (and taking edits to) what it had meanwhile; any text set in that
+    // time wins, and the one set aside is dropped.
+    quint64 setSourceTextAside(const QString& text);
+    // Drops the text being set aside, if any: the box keeps what it shows.
+    void cancelTextAside();
+
     qsizetype textLength() const;
 
     struct Selection {
@@ -42,6 +55,9 @@ public:
     // Selects length units from start; the caret ends at the end of the selection.
     void setSelection(qsizetype start, qsizetype length);
 
+signals:
+    void textSet(quint64 setting, SourceBox::Outcome outcome);
+
 protected:
     // The editor draws with its own styles: a font given to the widget is handed on to them.
     void changeEvent(QEvent* event) override;
@@ -49,16 +65,18 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    struct Fill;
+
     void onModified(int type);
-    // A loader for a new document with room for the given bytes; null when the box went
-    // meanwhile. A big one is made on another thread while letEventsRun gets its turns.
-    void* makeLoader(unsigned long bytes, long options, const std::function<void()>& letEventsRun);
+    // A loader for a new document with the given room; throws std::bad_alloc without one.
+    void* newLoader(qsizetype room, bool coloured);
+    // Puts a complete document in place of the shown one.
+    void showDocument(void* document, bool coloured);
+    void abandonFill();
 
     bool m_applyingFont = false;
-    quint64 m_settings = 0; // counts setSourceText calls
-    quint64 m_changes = 0;  // counts changes of the editor's text
+    quint64 m_settings = 0; // counts the texts set, aside or not
     QString m_shownText;    // the text as last set, until it is edited; null when not kept
     QsciLexer* m_lexer = nullptr;
-    // Loaders being made on other threads; more than one when a text is set while another waits.
-    QList<std::shared_ptr<std::future<void*>>> m_loadersBeingMade;
+    std::shared_ptr<Fill> m_fill; // the text being set aside, if any
 };

@@ -3,6 +3,8 @@
 #include "logic/programstate.h"
 #include "support/controlregistration.h"
 
+#include <QTest>
+
 bool MainWindowFixture::registerControls(QString* error) {
     return registerControlLibraryForTests(error);
 }
@@ -17,7 +19,9 @@ bool MainWindowFixture::open(QString* error) {
         return false;
     }
     window->load();
-    return true;
+    // The title grows from the event loop; a window is open once it stands whole.
+    return QTest::qWaitFor(
+        [this] { return window->windowTitle() == QLatin1String(TarvellMain::Title); }, 10000);
 }
 
 void MainWindowFixture::close() {

@@ -1,0 +1,139 @@
+#include "transfer/pageload.h"
+
+#include "logic/documentdecoding.h"
+#include "logic/fixcode.h"
+#include "logic/pagetuning.h"
+#include "logic/referencescanner.h"
+#include "transfer/inet.h"
+#include "transfer/memorysink.h"
+
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <utility>
+
+using Kind = TransferFailure::Kind;
+
+namespace {
+
+// Runs on a worker: everything between the last byte and a page the window can show. The bytes
+// are the worker's own, and so is every string made from them.
+PageResult preparePage(QByteArray document, const QByteArray& contentType, const QUrl& address,
+                       const std::shared_ptr<std::atomic<bool>>& abandoned) {
+    PageResult page;
+    page.address = address;
+    try {
+        QString text = decodeDocument(document, contentType);
+        document = QByteArray(); // not held twice while the rest runs
+        if (*abandoned)
+            return page;
+        // Up to a size, the links are searched on a second worker while the line ends are
+        // turned, in the page as it came; the page is then held twice until they are.
+        const bool searchedFirst = text.size() <= PageTuning::kSearchedBeforeFixCode;
+        QFuture<QStringList> found;
+        if (searchedFirst) {
+            found = QtConcurrent::run(
+                [unfixed = text] { return scanPageLinksBeforeFixCode(unfixed); });
+        }
+        const qsizetype unfixedLength = text.size();
+        FixCode(text);
+        // Without the memory to turn them, the line ends stay as they came; the links found
+        // before are then not those of the text.
+        page.linksOfText = !searchedFirst || text.size() != unfixedLength ||
+                           !text.contains(QLatin1Char('\n'));
+        if (searchedFirst)
+            page.links = found.takeResult();
+        else if (!*abandoned)
+            page.links = scanPageLinks(text);
+        page.text = std::move(text);
+    } catch (...) {
+        // Out of memory on the way: the whole page or nothing.
+        page = PageResult();
+        page.address = address;
+        page.failure = TransferFailure(
+            Kind::TooLarge,
+            PageLoad::tr("The page from %1 is too big to be shown.").arg(address.toDisplayString()));
+    }
+    return page;
+}
+
+} // namespace
+
+PageLoad::PageLoad(Inet* transfer, QObject* parent)
+    : QObject(parent)
+    , m_transfer(transfer)
+    , m_abandoned(std::make_shared<std::atomic<bool>>(false)) {
+    connect(m_transfer, &Inet::progress, this, [this](qint64 received, qint64 total) {
+        if (m_sink)
+            emit progress(received, total);
+    });
+    connect(m_transfer, &Inet::finished, this, &PageLoad::transferEnded);
+    connect(&m_work, &QFutureWatcher<PageResult>::finished, this, &PageLoad::workEnded);
+}
+
+PageLoad::~PageLoad() {
+    *m_abandoned = true;
+    // The window's transfer component may outlive the job; no signal of it reaches us any more.
+    if (m_transfer) {
+        disconnect(m_transfer, nullptr, this, nullptr);
+        if (m_sink)
+            m_transfer->cancel();
+    }
+}
+
+bool PageLoad::start(const QString& address) {
+    if (m_running || !m_transfer || m_transfer->isFetching())
+        return false;
+    auto sink = std::make_unique<MemorySink>(Inet::maxDocumentSize(), address.trimmed());
+    MemorySink* taken = sink.get();
+    m_running = true;
+    m_sink = taken;
+    if (!m_transfer->start(address, std::move(sink))) {
+        m_running = false;
+        m_sink = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void PageLoad::cancel() {
+    if (!m_running)
+        return;
+    if (m_sink) {
+        // The transfer's own finished() ends the job, as a cancelled one.
+        m_transfer->cancel();
+        return;
+    }
+    *m_abandoned = true;
+    PageResult cancelled;
+    cancelled.failure = TransferFailure(Kind::Cancelled, tr("The transfer was cancelled."));
+    end(std::move(cancelled));
+}
+
+void PageLoad::transferEnded(const TransferResult& result) {
+    MemorySink* sink = std::exchange(m_sink, nullptr);
+    if (!sink)
+        return;
+    if (!result.succeeded()) {
+        PageResult failed;
+        failed.failure = result.failure;
+        failed.address = result.url;
+        end(std::move(failed));
+        return;
+    }
+    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    m_work.setFuture(QtConcurrent::run(preparePage, sink->takeDocument(), result.contentType,
+                                       result.url, m_abandoned));
+}
+
+void PageLoad::workEnded() {
+    // A worker of a cancelled job may still report; only the running job's counts.
+    if (!m_running || m_sink || *m_abandoned || !m_work.isFinished())
+        return;
+    end(m_work.future().takeResult());
+}
+
+void PageLoad::end(PageResult result) {
+    m_running = false;
+    emit finished(result);
+}

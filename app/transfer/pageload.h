@@ -1,0 +1,68 @@
+#pragma once
+
+#include "transfer/transferfailure.h"
+#include "transfer/transferresult.h"
+
+#include <QFutureWatcher>
+#include <QMetaType>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class Inet;
+class MemorySink;
+
+// A page as a window shows it: its text with every line feed turned into a carriage return and
+// line feed, and the links found in that text.
+struct PageResult {
+    std::optional<TransferFailure> failure; // empty when the page came whole
+    QString text;
+    QStringList links; // in the page's order, each once
+    // False when the links are not those of the text: without the memory to turn the line ends,
+    // the text stays as it came, and its links are to be searched again in what is shown.
+    bool linksOfText = false;
+    QUrl address; // where the page finally came from, after redirects
+    [[nodiscard]] bool succeeded() const { return !failure; }
+};
+Q_DECLARE_METATYPE(PageResult)
+
+// Fetching a page for a window, as one job: start() returns at once, progress() follows the
+// bytes, and exactly one finished() tells how it ended. The bytes come through the window's
+// transfer component into memory; decoding them, turning the line ends and searching the links
+// run on worker threads, so that the window's thread only ever waits for events. cancel() ends
+// the job wherever it is, with finished() (Kind::Cancelled) before it returns; work already
+// running on a worker finishes on its own copy and its result goes nowhere.
+class PageLoad : public QObject {
+    Q_OBJECT
+public:
+    // transfer is the window's own component, which the job borrows while it fetches.
+    explicit PageLoad(Inet* transfer, QObject* parent = nullptr);
+    ~PageLoad() override;
+
+    // False, and nothing happens, while a job runs or while the transfer component is busy.
+    bool start(const QString& address);
+    void cancel();
+    [[nodiscard]] bool isRunning() const { return m_running; }
+
+signals:
+    void progress(qint64 received, qint64 total);
+    void finished(const PageResult& result);
+
+private:
+    void transferEnded(const TransferResult& result);
+    void workEnded();
+    void end(PageResult result);
+
+    QPointer<Inet> m_transfer;
+    bool m_running = false;
+    MemorySink* m_sink = nullptr; // while the bytes come; the transfer component owns it
+    QFutureWatcher<PageResult> m_work;
+    // Set when the job is cancelled or goes; the worker looks at it between its steps.
+    std::shared_ptr<std::atomic<bool>> m_abandoned;
+};
