@@ -4,8 +4,7 @@
 
 #include <stdexcept>
 
-// Why a transfer did not deliver the whole document: thrown by Inet's waiting fetches, carried by
-// the result of the others. The callers only need to know that it failed; the kind lets a caller
+// Why a transfer did not deliver the whole document, as its result carries it. The callers only need to know that it failed; the kind lets a caller
 // (or a test) tell a cancel or a closed window apart from a network fault without parsing the
 // message.
 class TransferFailure : public std::runtime_error {
@@ -20,9 +19,9 @@ public:
         Coding,       // a packed body that is damaged, or packed in a way that cannot be undone
         Redirect,     // a loop, a downgrade to http, another scheme, or no address to go to
         TooLarge,     // the document exceeds the largest accepted size
-        Cancelled,    // cancel() was called while the transfer ran or its fetch waited
-        Abandoned,    // the Inet was destroyed, or the event loop was told to quit, while waiting
-        Busy,         // a second fetch on an instance whose first fetch still waits
+        Cancelled,    // cancel() was called while the transfer or the page load ran
+        Abandoned,    // given up on from outside before it ended
+        Busy,         // asked of a component still busy with another transfer
         Write,        // the document could not be written where it was to go
     };
 
