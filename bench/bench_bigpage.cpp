@@ -97,6 +97,8 @@ Load load(TarvellMain& window, const QString& url, const std::function<void()>& 
     watchdog.start();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(window.addressBox(), &enter);
+    while (window.isLoadingPage())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (window.isVisible())
         window.sourceBox()->repaint();
     Load result;

@@ -142,17 +142,16 @@ int main(int argc, char** argv) {
         secondsOf([&] { return bareSocket(server.port(), "/utf8", size); }, size, rounds);
     const double qt =
         secondsOf([&] { return plainReply(manager, server.url("/utf8")); }, size, rounds);
-    const double bytes =
-        secondsOf([&] { return qint64(fetchBytes(inet, server.url("/utf8")).size()); }, size,
-                  rounds);
+    const double bytes = secondsOf(
+        [&] { return qint64(fetchBytes(inet, server.url("/utf8")).size()); }, size, rounds);
     const auto asText = [&](const QString& url) {
         QByteArray contentType;
         const QByteArray body = fetchBytes(inet, url, &contentType);
         return qint64(decodeDocument(body, contentType).size());
     };
     const qint64 utf8Characters = QString::fromUtf8(utf8).size();
-    const double text = secondsOf([&] { return asText(server.url("/utf8")); }, utf8Characters,
-                                  rounds);
+    const double text =
+        secondsOf([&] { return asText(server.url("/utf8")); }, utf8Characters, rounds);
     const double fallback =
         secondsOf([&] { return asText(server.url("/legacy")); }, legacy.size(), rounds);
     PageLoad load(&inet);

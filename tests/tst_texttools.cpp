@@ -353,8 +353,8 @@ void TestTextTools::bigTextsGoInAndOutInPieces() {
     box->setSourceText("before");
     // Slices of 4 Mi characters: with a two-byte character and a surrogate pair across the end
     // of the first.
-    const QString big = QString((4 << 20) - 1, 'a') + QStringLiteral("\u00E9\U0001F600") +
-                        QString(9 << 20, 'b');
+    const QString big =
+        QString((4 << 20) - 1, 'a') + QStringLiteral("\u00E9\U0001F600") + QString(9 << 20, 'b');
     QSignalSpy set(box, &SourceBox::textSet);
     const quint64 setting = box->setSourceTextAside(big);
     // The box goes on showing what it had until the new text is complete.

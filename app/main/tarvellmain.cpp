@@ -20,9 +20,9 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -346,9 +346,9 @@ void TarvellMain::findFiles() {
     // open a second finder.
     if (m_fileFinder)
         return;
-    auto* finder = new FindFiles(
-        [this](const std::function<void()>&) { return sourceBox()->sourceText(); }, m_pageAddress,
-        this);
+    auto* finder =
+        new FindFiles([this](const std::function<void()>&) { return sourceBox()->sourceText(); },
+                      m_pageAddress, this);
     m_fileFinder = finder;
     finder->setAttribute(Qt::WA_DeleteOnClose);
     finder->setWindowModality(Qt::ApplicationModal);

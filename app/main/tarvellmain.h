@@ -6,8 +6,8 @@
 #include "forms/formloader.h"
 #include "forms/hostedbutton.h"
 #include "transfer/pageload.h"
-#include "widgets/sourcebox.h"
 #include "widgets/fadedwindow.h"
+#include "widgets/sourcebox.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -94,10 +94,10 @@ private:
     Form m_form;
     Inet* m_transfer = nullptr; // the window's own transfer component
     PageLoad* m_pageLoad = nullptr;
-    PageResult m_loadedPage;    // fetched, while the box takes its text
-    QString m_loadedFolder;     // its folder address, empty when its address names none
-    quint64 m_awaitedText = 0;  // the box's setting of the loaded page's text, while it runs
-    bool m_stopping = false;    // a load is being stopped: its end is not told
+    PageResult m_loadedPage;   // fetched, while the box takes its text
+    QString m_loadedFolder;    // its folder address, empty when its address names none
+    quint64 m_awaitedText = 0; // the box's setting of the loaded page's text, while it runs
+    bool m_stopping = false;   // a load is being stopped: its end is not told
     QTimer m_titleClock;
     qsizetype m_titleShown = 0; // characters of the title shown
     double m_titleStepStart = 0;

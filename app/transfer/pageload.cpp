@@ -32,15 +32,15 @@ PageResult preparePage(QByteArray document, const QByteArray& contentType, const
         const bool searchedFirst = text.size() <= PageTuning::kSearchedBeforeFixCode;
         QFuture<QStringList> found;
         if (searchedFirst) {
-            found = QtConcurrent::run(
-                [unfixed = text] { return scanPageLinksBeforeFixCode(unfixed); });
+            found =
+                QtConcurrent::run([unfixed = text] { return scanPageLinksBeforeFixCode(unfixed); });
         }
         const qsizetype unfixedLength = text.size();
         FixCode(text);
         // Without the memory to turn them, the line ends stay as they came; the links found
         // before are then not those of the text.
-        page.linksOfText = !searchedFirst || text.size() != unfixedLength ||
-                           !text.contains(QLatin1Char('\n'));
+        page.linksOfText =
+            !searchedFirst || text.size() != unfixedLength || !text.contains(QLatin1Char('\n'));
         if (searchedFirst)
             page.links = found.takeResult();
         else if (!*abandoned)
@@ -50,9 +50,9 @@ PageResult preparePage(QByteArray document, const QByteArray& contentType, const
         // Out of memory on the way: the whole page or nothing.
         page = PageResult();
         page.address = address;
-        page.failure = TransferFailure(
-            Kind::TooLarge,
-            PageLoad::tr("The page from %1 is too big to be shown.").arg(address.toDisplayString()));
+        page.failure =
+            TransferFailure(Kind::TooLarge, PageLoad::tr("The page from %1 is too big to be shown.")
+                                                .arg(address.toDisplayString()));
     }
     return page;
 }

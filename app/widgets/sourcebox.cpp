@@ -208,8 +208,8 @@ bool SourceBox::setSourceText(const QString& text) {
     // undoing. A document keeps no styles while nothing colours the text: they would cost a byte
     // per byte of the page.
     const bool coloured = text.size() <= PageTuning::kKeptTextLength;
-    auto* loader = static_cast<ILoader*>(
-        newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
+    auto* loader =
+        static_cast<ILoader*>(newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
     bool loneSurrogate = false;
     if (!fillLoader(loader, text, &loneSurrogate, [] { return false; })) {
         loader->Release();

@@ -1,0 +1,123 @@
+#include "support/testhttpserver.h"
+#include "transfer/inet.h"
+#include "transfer/pageload.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using Kind = TransferFailure::Kind;
+
+namespace {
+
+TestHttpServer::Response page(const QByteArray& body) {
+    TestHttpServer::Response response;
+    response.headers = {{"Content-Type", "text/html"}};
+    response.body = body;
+    return response;
+}
+
+// A thousand links, then a tail the link search walks back through at every ".htm" without
+// finding a reference: the work after the last byte takes a tenth of a second and more.
+QByteArray slowToSearch() {
+    QByteArray body;
+    for (int i = 0; i < 1000; ++i)
+        body += "<a href=\"p" + QByteArray::number(i) + ".htm\">x</a>\n";
+    return body + QByteArray(300, 'w') + QByteArray("a.htm").repeated(800000);
+}
+
+PageResult resultOf(const QSignalSpy& finished, int at = 0) {
+    return finished.at(at).first().value<PageResult>();
+}
+
+} // namespace
+
+class TestPageLoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { m_server = std::make_unique<TestHttpServer>(); }
+    void cleanup() { m_server.reset(); }
+
+    void aPageComesWithItsLinesTurnedAndItsLinks();
+    void endsOnceWhereverItIsCancelled_data();
+    void endsOnceWhereverItIsCancelled();
+    void aJobThatGoesWhileItsWorkerRunsIsNeverHeardOf();
+
+private:
+    std::unique_ptr<TestHttpServer> m_server;
+};
+
+void TestPageLoad::aPageComesWithItsLinesTurnedAndItsLinks() {
+    m_server->setRedirect("/old/index.html", m_server->url("/new/index.html"));
+    m_server->setResponse("/new/index.html",
+                          page("<a href=\"a.htm\">a</a>\n<a href=\"b.html\">b</a>\n"));
+    Inet inet;
+    PageLoad load(&inet);
+    QSignalSpy finished(&load, &PageLoad::finished);
+    QVERIFY(load.start(m_server->url("/old/index.html")));
+    // One job at a time, and none beside another transfer of the same component.
+    QVERIFY(!load.start(m_server->url("/new/index.html")));
+    QVERIFY(finished.wait(20000));
+    const PageResult result = resultOf(finished);
+    QVERIFY(result.succeeded());
+    QCOMPARE(result.text, QString("<a href=\"a.htm\">a</a>\r\n<a href=\"b.html\">b</a>\r\n"));
+    QCOMPARE(result.links, (QStringList{"a.htm", "b.html"}));
+    QVERIFY(result.linksOfText);
+    QCOMPARE(result.address.toString(), m_server->url("/new/index.html"));
+    QVERIFY(!load.isRunning());
+    QCOMPARE(m_server->requestCount("/new/index.html"), 1);
+}
+
+void TestPageLoad::endsOnceWhereverItIsCancelled_data() {
+    QTest::addColumn<bool>("whileTheBytesCome"); // else: once they have come, on the worker
+    QTest::newRow("while the bytes come") << true;
+    QTest::newRow("while the worker prepares the page") << false;
+}
+
+void TestPageLoad::endsOnceWhereverItIsCancelled() {
+    QFETCH(bool, whileTheBytesCome);
+    TestHttpServer::Response response = page(slowToSearch());
+    response.stall = whileTheBytesCome;
+    m_server->setResponse("/big.html", response);
+    m_server->setResponse("/next.html", page("next"));
+    Inet inet;
+    inet.setStallTimeout(60000);
+    PageLoad load(&inet);
+    QSignalSpy finished(&load, &PageLoad::finished);
+    QMetaObject::Connection canceller;
+    if (whileTheBytesCome) {
+        canceller = connect(m_server.get(), &TestHttpServer::requestReceived, &load,
+                            [&load] { QTimer::singleShot(50, &load, [&load] { load.cancel(); }); });
+    } else {
+        // Connected after the job's own slot, so it runs once the worker has the bytes.
+        canceller = connect(&inet, &Inet::finished, &load, [&load] { load.cancel(); });
+    }
+    QVERIFY(load.start(m_server->url("/big.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QCOMPARE(resultOf(finished).failure->kind(), Kind::Cancelled);
+    QVERIFY(resultOf(finished).text.isEmpty());
+    QVERIFY(!load.isRunning());
+    disconnect(canceller);
+
+    // The next job runs, and the cancelled one's worker, done meanwhile, is not heard of.
+    QVERIFY(load.start(m_server->url("/next.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
+    QCOMPARE(resultOf(finished, 1).text, QString("next"));
+    QTest::qWait(500);
+    QCOMPARE(finished.size(), 2);
+}
+
+void TestPageLoad::aJobThatGoesWhileItsWorkerRunsIsNeverHeardOf() {
+    m_server->setResponse("/big.html", page(slowToSearch()));
+    Inet inet;
+    auto* load = new PageLoad(&inet);
+    QSignalSpy finished(load, &PageLoad::finished);
+    connect(&inet, &Inet::finished, load, [load] { delete load; });
+    QVERIFY(load->start(m_server->url("/big.html")));
+    QTRY_VERIFY_WITH_TIMEOUT(!inet.isFetching() && m_server->requestCount("/big.html") == 1, 20000);
+    QTest::qWait(500);
+    QCOMPARE(finished.size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPageLoad)
+#include "tst_pageload.moc"
