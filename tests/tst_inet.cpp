@@ -177,7 +177,6 @@ void TestInet::init() {
 
 void TestInet::cleanup() {
     m_server.reset();
-    Inet::setMaxDocumentSize(Inet::defaultMaxDocumentSize);
 }
 
 void TestInet::deliversTheDocumentUnchanged_data() {
