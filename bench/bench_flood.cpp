@@ -7,9 +7,11 @@
 //   build/release/bin/bench_flood
 
 #include "transfer/inet.h"
+#include "transfer/memorysink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
@@ -91,6 +93,19 @@ int main(int argc, char** argv) {
     };
 
     Inet inet;
+    // A page fetch, held in memory under the page limit, waited for to its end.
+    const auto fetchPage = [&inet, &url] {
+        TransferResult result;
+        QEventLoop loop;
+        QObject::connect(&inet, &Inet::finished, &loop, [&](const TransferResult& ended) {
+            result = ended;
+            loop.quit();
+        });
+        inet.prepare(0);
+        if (inet.start(url, std::make_unique<MemorySink>(Inet::defaultMaxDocumentSize, url)))
+            loop.exec();
+        return result;
+    };
     const bool peakKnown = resetPeak();
     const qint64 idle = statusKiB(peakKnown ? "VmHWM:" : "VmRSS:");
     QElapsedTimer clock;
@@ -103,18 +118,13 @@ int main(int argc, char** argv) {
         lastReceived = received;
     });
     clock.start();
-    QString outcome;
-    try {
-        inet.prepare(0);
-        inet.fetchBytes(url);
-        outcome = QStringLiteral("succeeded (it must not)");
-    } catch (const TransferFailure& failure) {
-        outcome = failure.message();
-    }
+    const TransferResult flooded = fetchPage();
     const qint64 ended = clock.nsecsElapsed();
     const double peakMiB = double(statusKiB("VmHWM:") - idle) / 1024.0;
     std::printf("flood into a page fetch (limit %lld MiB): %s\n",
-                static_cast<long long>(Inet::defaultMaxDocumentSize / kMiB), qPrintable(outcome));
+                static_cast<long long>(Inet::defaultMaxDocumentSize / kMiB),
+                flooded.failure ? qPrintable(flooded.failure->message())
+                                : "succeeded (it must not)");
     std::printf("  peak memory above idle: %.1f MiB (goal at most %lld MiB)\n", peakMiB,
                 static_cast<long long>(Inet::defaultMaxDocumentSize / kMiB + 64));
     std::printf("  failed %.2f s after the start, %.1f ms after the last progress report "
@@ -133,11 +143,7 @@ int main(int argc, char** argv) {
             inet.cancel();
         }
     });
-    try {
-        inet.prepare(0);
-        inet.fetchBytes(url);
-    } catch (const TransferFailure&) {
-    }
+    fetchPage();
     const QByteArray report = closedAfter();
     std::printf("cancel after %lld MiB received: server reports \"%s\" %.1f ms after the cancel\n",
                 static_cast<long long>(cancelledAt / kMiB), report.constData(),

@@ -3,7 +3,6 @@
 #include "transfer/inet.h"
 #include "transfer/memorysink.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QScopeGuard>
@@ -15,7 +14,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <optional>
 
 using Kind = TransferFailure::Kind;
 using Response = TestHttpServer::Response;
@@ -28,17 +26,8 @@ namespace {
 // Longer than any test takes, so that a fetch that should end otherwise never ends by stalling.
 constexpr int patientStallTimeout = 120000;
 
-// Well below patientStallTimeout: a cancel or a close that ends the wait "promptly".
+// Well below patientStallTimeout: a cancel or a close that ends the transfer "promptly".
 constexpr qint64 promptly = 20000;
-
-template <typename Fetch> std::optional<TransferFailure> failureOf(Fetch&& fetch) {
-    try {
-        fetch();
-    } catch (const TransferFailure& failure) {
-        return failure;
-    }
-    return std::nullopt;
-}
 
 // A transfer through start() into memory, waited for with a spy: its failure is a value to
 // check, never an exception that would end the whole suite.
@@ -167,15 +156,15 @@ private slots:
     void steadyDripOutlastsTheStallTimeout();
     void fiftyMegabytesArriveExactly();
 
-    void cancelEndsAWaitingFetchPromptly_data();
-    void cancelEndsAWaitingFetchPromptly();
+    void cancelEndsARunningTransferPromptly_data();
+    void cancelEndsARunningTransferPromptly();
     void cancelWhenIdleDoesNothing();
-    void closingTheWindowWhileAFetchWaits_data();
-    void closingTheWindowWhileAFetchWaits();
-    void secondFetchOnTheSameInstanceIsRefused();
-    void fetchStartedRightAfterACancelRuns();
-    void fetchesOnTwoInstancesNest();
-    void quittingEveryEventLoopFailsTheWaitingFetch();
+    void deletingTheInetWhileATransferRuns_data();
+    void deletingTheInetWhileATransferRuns();
+    void secondStartWhileOneRunsIsRefused();
+    void startRightAfterACancelRuns_data();
+    void startRightAfterACancelRuns();
+    void twoInstancesRunAtOnce();
 
 private:
     std::unique_ptr<TestHttpServer> m_server;
@@ -188,7 +177,6 @@ void TestInet::init() {
 
 void TestInet::cleanup() {
     m_server.reset();
-    Inet::setMaxDocumentSize(Inet::defaultMaxDocumentSize);
 }
 
 void TestInet::deliversTheDocumentUnchanged_data() {
@@ -813,7 +801,7 @@ void TestInet::fiftyMegabytesArriveExactly() {
     QVERIFY(bytes == body);
 }
 
-void TestInet::cancelEndsAWaitingFetchPromptly_data() {
+void TestInet::cancelEndsARunningTransferPromptly_data() {
     QTest::addColumn<Response>("response");
     QTest::addColumn<int>("cancelDelay"); // after the request arrived
 
@@ -828,50 +816,41 @@ void TestInet::cancelEndsAWaitingFetchPromptly_data() {
     QTest::newRow("before any answer") << silent << 0;
     QTest::newRow("after the headers, while the server stalls") << stall << 200;
     QTest::newRow("while the body trickles in") << drip << 300;
-    // The caller has moved on: a document that came whole is dropped all the same.
-    QTest::newRow("after the document arrived, before the fetch returned")
-        << document("complete") << -1;
 }
 
-void TestInet::cancelEndsAWaitingFetchPromptly() {
+void TestInet::cancelEndsARunningTransferPromptly() {
     QFETCH(Response, response);
     QFETCH(int, cancelDelay);
     m_server->setResponse("/doc", response);
+    m_server->setResponse("/next", document("next"));
 
     Inet inet;
     inet.setStallTimeout(patientStallTimeout);
+    QSignalSpy finished(&inet, &Inet::finished);
     bool fetchingWhenCancelled = false;
-    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&] {
-        if (cancelDelay < 0) {
-            // Connected after the fetch's own slot, so it runs once the fetch has its document.
-            connect(&inet, &Inet::finished, &inet, [&] {
-                fetchingWhenCancelled = true;
+    qsizetype finishedWithinCancel = -1;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&](const QString& path) {
+        if (path == QLatin1String("/doc"))
+            QTimer::singleShot(cancelDelay, &inet, [&] {
+                fetchingWhenCancelled = inet.isFetching();
                 inet.cancel();
+                finishedWithinCancel = finished.count();
             });
-            return;
-        }
-        QTimer::singleShot(cancelDelay, &inet, [&] {
-            fetchingWhenCancelled = inet.isFetching();
-            inet.cancel();
-        });
     });
 
     QElapsedTimer clock;
     clock.start();
-    inet.prepare(0);
-    const auto failure = failureOf([&] { inet.fetchBytes(m_server->url("/doc")); });
-    QVERIFY2(failure, "the cancelled fetch returned a document");
-    QCOMPARE(failure->kind(), Kind::Cancelled);
-    QVERIFY2(clock.elapsed() < promptly, "the cancel did not end the wait");
+    const Fetched got = fetched(inet, m_server->url("/doc"));
+    QVERIFY2(clock.elapsed() < promptly, "the cancel did not end the transfer");
+    QVERIFY2(!got.result.succeeded(), "the cancelled transfer delivered its document");
+    QCOMPARE(got.result.failure->kind(), Kind::Cancelled);
     QVERIFY(fetchingWhenCancelled);
-    QVERIFY(!inet.isFetching());
+    QCOMPARE(finishedWithinCancel, 1);
+    QTRY_COMPARE(m_server->openConnections(), 0);
 
-    // The next fetch is not affected by the earlier cancel.
-    disconnect(m_server.get(), nullptr, &inet, nullptr);
-    disconnect(&inet, &Inet::finished, &inet, nullptr);
-    m_server->setResponse("/next", document("next"));
-    inet.prepare(0);
+    // Nothing of the cancelled transfer may still be on its way into the next one.
     QCOMPARE(fetched(inet, m_server->url("/next")).document, QByteArray("next"));
+    QCOMPARE(finished.count(), 2);
 }
 
 void TestInet::cancelWhenIdleDoesNothing() {
@@ -887,72 +866,68 @@ void TestInet::cancelWhenIdleDoesNothing() {
     QCOMPARE(fetched(inet, m_server->url("/doc")).document, QByteArray("document"));
 }
 
-void TestInet::closingTheWindowWhileAFetchWaits_data() {
-    QTest::addColumn<bool>("deleteLater");
+void TestInet::deletingTheInetWhileATransferRuns_data() {
+    QTest::addColumn<bool>("wholeWindow"); // else the Inet alone
+    QTest::addColumn<bool>("later");       // by deleteLater(), else at once
 
-    QTest::newRow("Inet deleted by a handler") << false;
-    QTest::newRow("window deleted later, taking its Inet along") << true;
+    QTest::newRow("Inet deleted by a handler") << false << false;
+    QTest::newRow("window deleted by a handler, taking its Inet along") << true << false;
+    QTest::newRow("window deleted later") << true << true;
 }
 
-void TestInet::closingTheWindowWhileAFetchWaits() {
-    QFETCH(bool, deleteLater);
+void TestInet::deletingTheInetWhileATransferRuns() {
+    QFETCH(bool, wholeWindow);
+    QFETCH(bool, later);
     Response silent;
     silent.silent = true;
     m_server->setResponse("/doc", silent);
 
-    auto* window = new QObject;
+    const QPointer<QObject> window(new QObject);
     auto* inet = new Inet(window);
     const QPointer<Inet> watch(inet);
     inet->setStallTimeout(patientStallTimeout);
+    QSignalSpy finished(inet, &Inet::finished);
     connect(m_server.get(), &TestHttpServer::requestReceived, window, [&] {
-        QTimer::singleShot(0, window, [&] {
-            if (deleteLater)
-                window->deleteLater();
-            else
-                delete inet;
-        });
+        QObject* doomed = wholeWindow ? window.data() : inet;
+        if (later)
+            doomed->deleteLater();
+        else
+            delete doomed;
     });
 
-    QElapsedTimer clock;
-    clock.start();
-    inet->prepare(0);
-    const auto failure = failureOf([&] { inet->fetchBytes(m_server->url("/doc")); });
-    QVERIFY2(failure, "the fetch of a destroyed Inet returned a document");
-    QCOMPARE(failure->kind(), Kind::Abandoned);
-    QVERIFY(clock.elapsed() < promptly);
-    QVERIFY(watch.isNull());
-    if (!deleteLater)
-        delete window;
+    QVERIFY(inet->start(m_server->url("/doc"), std::make_unique<MemorySink>(1000)));
+    QTRY_VERIFY_WITH_TIMEOUT(watch.isNull(), promptly);
+    QTRY_COMPARE(m_server->openConnections(), 0);
+    QCOMPARE(finished.count(), 0);
+    delete window.data();
 }
 
-void TestInet::secondFetchOnTheSameInstanceIsRefused() {
-    Response drip = document(patterned(2000));
-    drip.dripChunk = 200;
-    drip.dripIntervalMs = 20;
-    m_server->setResponse("/first", drip);
+void TestInet::secondStartWhileOneRunsIsRefused() {
+    m_server->setResponse("/first", document("first"));
     m_server->setResponse("/second", document("second"));
 
     Inet inet;
-    inet.setStallTimeout(patientStallTimeout);
-    std::optional<TransferFailure> refusal;
-    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&](const QString& path) {
-        if (path == QLatin1String("/first"))
-            QTimer::singleShot(0, &inet, [&] {
-                refusal = failureOf([&] { inet.fetchBytes(m_server->url("/second")); });
-            });
+    QSignalSpy finished(&inet, &Inet::finished);
+    bool refused = false;
+    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&] {
+        refused = !inet.start(m_server->url("/second"), std::make_unique<MemorySink>(1000));
     });
 
-    inet.prepare(0);
-    QVERIFY(inet.fetchBytes(m_server->url("/first")) == patterned(2000));
-    QVERIFY2(refusal, "the second fetch was not refused");
-    QCOMPARE(refusal->kind(), Kind::Busy);
-    QCOMPARE(m_server->requestCount("/second"), 0);
-    QVERIFY(!inet.isFetching());
+    QCOMPARE(fetched(inet, m_server->url("/first")).document, QByteArray("first"));
+    QVERIFY2(refused, "the second start was not refused");
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(m_server->requestTotal(), 1);
 }
 
-void TestInet::fetchStartedRightAfterACancelRuns() {
-    // A cancel click and the next fetch click can both be handled before the cancelled fetch
-    // gets back to its caller.
+void TestInet::startRightAfterACancelRuns_data() {
+    QTest::addColumn<bool>("fromFinished");
+
+    QTest::newRow("in the handler that cancels") << false;
+    QTest::newRow("in a slot of the cancelled transfer's finished") << true;
+}
+
+void TestInet::startRightAfterACancelRuns() {
+    QFETCH(bool, fromFinished);
     Response silent;
     silent.silent = true;
     m_server->setResponse("/first", silent);
@@ -960,84 +935,50 @@ void TestInet::fetchStartedRightAfterACancelRuns() {
 
     Inet inet;
     inet.setStallTimeout(patientStallTimeout);
-    QByteArray second;
-    std::optional<TransferFailure> secondFailure;
+    QSignalSpy finished(&inet, &Inet::finished);
+    bool secondStarted = false;
+    const auto startSecond = [&] {
+        if (!secondStarted)
+            secondStarted =
+                inet.start(m_server->url("/second"), std::make_unique<MemorySink>(1000));
+    };
+    if (fromFinished)
+        connect(&inet, &Inet::finished, &inet, startSecond);
     connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [&](const QString& path) {
-        if (path == QLatin1String("/first"))
-            QTimer::singleShot(0, &inet, [&] {
-                inet.cancel();
-                inet.prepare(0);
-                secondFailure =
-                    failureOf([&] { second = inet.fetchBytes(m_server->url("/second")); });
-            });
+        if (path != QLatin1String("/first"))
+            return;
+        inet.cancel();
+        if (!fromFinished)
+            startSecond();
     });
 
-    inet.prepare(0);
-    const auto failure = failureOf([&] { inet.fetchBytes(m_server->url("/first")); });
-    QVERIFY2(failure, "the cancelled fetch returned a document");
-    QCOMPARE(failure->kind(), Kind::Cancelled);
-    QVERIFY2(!secondFailure, qPrintable(secondFailure ? secondFailure->message() : QString()));
-    QCOMPARE(second, QByteArray("second"));
-    QVERIFY(!inet.isFetching());
+    QVERIFY(inet.start(m_server->url("/first"), std::make_unique<MemorySink>(1000)));
+    QTRY_COMPARE(finished.count(), 2);
+    QCOMPARE(finished.at(0).first().value<TransferResult>().failure->kind(), Kind::Cancelled);
+    const auto second = finished.at(1).first().value<TransferResult>();
+    QVERIFY2(second.succeeded(), qPrintable(second.failure->message()));
+    QCOMPARE(second.url, QUrl(m_server->url("/second")));
 }
 
-void TestInet::fetchesOnTwoInstancesNest() {
+void TestInet::twoInstancesRunAtOnce() {
     Response drip = document(patterned(2000));
     drip.dripChunk = 200;
     drip.dripIntervalMs = 20;
-    m_server->setResponse("/outer", drip);
-    m_server->setResponse("/inner", document(patterned(3000)));
+    m_server->setResponse("/slow", drip);
+    m_server->setResponse("/quick", document(patterned(3000)));
 
-    Inet outer;
-    Inet inner;
-    QByteArray innerBytes;
-    std::optional<TransferFailure> innerFailure;
-    bool outerFetchingMeanwhile = false;
-    connect(m_server.get(), &TestHttpServer::requestReceived, &outer, [&](const QString& path) {
-        if (path == QLatin1String("/outer"))
-            QTimer::singleShot(0, &inner, [&] {
-                inner.prepare(0);
-                innerFailure =
-                    failureOf([&] { innerBytes = inner.fetchBytes(m_server->url("/inner")); });
-                outerFetchingMeanwhile = outer.isFetching();
-            });
-    });
+    Inet slow;
+    Inet quick;
+    auto sink = std::make_unique<MemorySink>(Inet::defaultMaxDocumentSize);
+    QByteArray slowDocument;
+    connect(&slow, &Inet::finished, &slow,
+            [&, kept = sink.get()] { slowDocument = kept->takeDocument(); });
+    QVERIFY(slow.start(m_server->url("/slow"), std::move(sink)));
 
-    outer.prepare(0);
-    QVERIFY(outer.fetchBytes(m_server->url("/outer")) == patterned(2000));
-    QVERIFY2(!innerFailure, qPrintable(innerFailure ? innerFailure->message() : QString()));
-    QVERIFY(innerBytes == patterned(3000));
-    QVERIFY(outerFetchingMeanwhile);
-}
-
-void TestInet::quittingEveryEventLoopFailsTheWaitingFetch() {
-    // QCoreApplication::exit ends every running event loop, the fetch's own one included,
-    // while the reply is still open. Run inside exec() so that the quit ends there, too.
-    Response silent;
-    silent.silent = true;
-    m_server->setResponse("/doc", silent);
-
-    Inet inet;
-    inet.setStallTimeout(patientStallTimeout);
-    connect(m_server.get(), &TestHttpServer::requestReceived, &inet, [] {
-        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
-    });
-    std::optional<TransferFailure> failure;
-    bool ran = false;
-    QTimer::singleShot(0, &inet, [&] {
-        ran = true;
-        inet.prepare(0);
-        failure = failureOf([&] { inet.fetchBytes(m_server->url("/doc")); });
-    });
-
-    QElapsedTimer clock;
-    clock.start();
-    QCoreApplication::exec();
-    QVERIFY(ran);
-    QVERIFY2(failure, "the fetch returned a document");
-    QCOMPARE(failure->kind(), Kind::Abandoned);
-    QVERIFY(clock.elapsed() < promptly);
-    QVERIFY(!inet.isFetching());
+    QVERIFY(fetched(quick, m_server->url("/quick")).document == patterned(3000));
+    QVERIFY2(slow.isFetching(), "the transfers did not overlap");
+    QTRY_VERIFY(!slow.isFetching());
+    QVERIFY(slowDocument == patterned(2000));
 }
 
 QTEST_GUILESS_MAIN(TestInet)
