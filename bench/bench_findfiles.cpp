@@ -6,7 +6,6 @@
 //   scripts/bench            (or: build/release/bin/bench_findfiles)
 
 #include "findfiles/findfiles.h"
-#include "logic/eventpump.h"
 #include "logic/programstate.h"
 #include "logic/referencescanner.h"
 #include "main/tarvellmain.h"
@@ -63,10 +62,7 @@ int main(int argc, char* argv[]) {
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        EventPump pump;
-        found =
-            scanFileReferences(window.sourceBox()->sourceText(), Program::BaseURL, std::ref(pump))
-                .size();
+        found = scanFileReferences(window.sourceBox()->sourceText(), Program::BaseURL).size();
         scanMs = std::min(scanMs, timer.nsecsElapsed() / 1e6);
     }
 

@@ -1,8 +1,7 @@
 // The text logic on big pages: FixCode, the page-link and the file-reference scans on a 12 MB
 // page with 120,000 links (and on 1/4 and 1/2 of it, to show the growth is linear), Find Next
 // through every match and Replace All on the same page, and tag removal on a 12 MB page with
-// 500,000 tags as a ratio to sed doing the same cut on the same file in this run; plus the longest
-// time the tag removal goes without giving the window's events a turn.
+// 500,000 tags as a ratio to sed doing the same cut on the same file in this run.
 //
 //   scripts/bench
 //   or: cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_BUILD_BENCH=ON
@@ -10,7 +9,6 @@
 //       && build/release/bin/bench_textlogic
 
 #include "logic/duplicateremoval.h"
-#include "logic/eventpump.h"
 #include "logic/fixcode.h"
 #include "logic/referencescanner.h"
 #include "logic/tagstripper.h"
@@ -101,19 +99,10 @@ void benchLinkPage() {
         QString shown = part;
         FixCode(shown);
         QStringList links;
-        const double scanMs = bestMs([] {},
-                                     [&] {
-                                         EventPump pump;
-                                         links = scanPageLinks(shown, std::ref(pump));
-                                     });
+        const double scanMs = bestMs([] {}, [&] { links = scanPageLinks(shown); });
         QStringList files;
-        const double filesMs =
-            bestMs([] {},
-                   [&] {
-                       EventPump pump;
-                       files = scanFileReferences(shown, QStringLiteral("http://127.0.0.1/"),
-                                                  std::ref(pump));
-                   });
+        const double filesMs = bestMs(
+            [] {}, [&] { files = scanFileReferences(shown, QStringLiteral("http://127.0.0.1/")); });
         QStringList unique;
         const double dedupeMs = bestMs([] {}, [&] { unique = withoutDuplicates(links + links); });
         std::printf(" %lld characters:\n", static_cast<long long>(size));
@@ -193,23 +182,7 @@ void benchTagPage() {
     const double sedMs = bestMs([] {}, [&] { sedStatus = std::system(sed.constData()); });
 
     QString stripped;
-    const double stripMs = bestMs([] {},
-                                  [&] {
-                                      EventPump pump;
-                                      stripped = takeOutHtml(page, std::ref(pump));
-                                  });
-
-    // Gaps between the turns the strip gives, including before the first and after the last.
-    qint64 longestGapNs = 0;
-    qint64 turns = 0;
-    QElapsedTimer sinceTurn;
-    sinceTurn.start();
-    takeOutHtml(page, [&] {
-        longestGapNs = std::max(longestGapNs, sinceTurn.nsecsElapsed());
-        ++turns;
-        sinceTurn.restart();
-    });
-    longestGapNs = std::max(longestGapNs, sinceTurn.nsecsElapsed());
+    const double stripMs = bestMs([] {}, [&] { stripped = takeOutHtml(page); });
 
     std::printf("  takeOutHtml: %.2f ms (%.1f MB/s), %lld characters left\n", stripMs,
                 megabytes(page.size()) / (stripMs / 1000.0),
@@ -217,9 +190,6 @@ void benchTagPage() {
     std::printf("  sed -e 's/<[^>]*>//g' (C locale, file to file, same run): %.2f ms%s\n", sedMs,
                 sedStatus == 0 ? "" : " (sed failed)");
     std::printf("  ratio takeOutHtml / sed: %.2fx\n", stripMs / sedMs);
-    std::printf("  events given a turn %lld times; longest gap %.3f ms (%s 100 ms)\n",
-                static_cast<long long>(turns), longestGapNs / 1e6,
-                longestGapNs < 100 * 1000 * 1000 ? "under" : "NOT under");
 }
 
 } // namespace

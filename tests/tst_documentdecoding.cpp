@@ -82,10 +82,8 @@ void TestDocumentDecoding::decodes() {
     QFETCH(QByteArray, contentType);
     QFETCH(QString, text);
 
-    int turns = 0;
-    const QString decoded = decodeDocument(body, contentType, [&turns] { ++turns; });
+    const QString decoded = decodeDocument(body, contentType);
     QVERIFY(decoded == text); // not QCOMPARE: megabytes would be printed on failure
-    QCOMPARE(turns > 0, body.size() > (qsizetype(4) << 20));
 }
 
 void TestDocumentDecoding::findsTheMetaCharset_data() {

@@ -14,14 +14,6 @@ QString letters(int count) {
     return QString(count, QLatin1Char('a'));
 }
 
-QString linkPage(int links) {
-    QString page = QStringLiteral("<html>\r\n");
-    for (int i = 0; i < links; ++i) {
-        page += QStringLiteral("<a href=\"p%1.htm\"><img src=\"i%1.gif\"></a>\r\n").arg(i);
-    }
-    return page;
-}
-
 // Up to `most` pieces in a row, drawn at random.
 QString randomText(const QStringList& pieces, QRandomGenerator& random, int most) {
     QString text;
@@ -102,9 +94,6 @@ private slots:
     void fileReferences();
     void spacesTrimmed_data();
     void spacesTrimmed();
-    void letsEventsRunForEveryOccurrence();
-    void letsEventsRunOnLongTextWithoutOccurrences();
-    void keepsItsResultWhenEventsReplaceTheCallersText();
     void agreesWithTheLiteralRuleOnRandomText();
     void findsBeforeFixCodeWhatItFindsAfter();
     void listsEachLinkOnceAmongMillions();
@@ -270,48 +259,6 @@ void TestReferenceScanner::spacesTrimmed() {
     QFETCH(QString, expected);
 
     QCOMPARE(trimSpaces(text), expected);
-}
-
-void TestReferenceScanner::letsEventsRunForEveryOccurrence() {
-    const int links = 5000;
-    const QString page = linkPage(links);
-    int pageTurns = 0;
-    int fileTurns = 0;
-
-    scanPageLinks(page, [&pageTurns] { ++pageTurns; });
-    scanFileReferences(page, base, [&fileTurns] { ++fileTurns; });
-
-    QVERIFY2(pageTurns >= links, qPrintable(QString::number(pageTurns)));
-    QVERIFY2(fileTurns >= links, qPrintable(QString::number(fileTurns)));
-}
-
-void TestReferenceScanner::letsEventsRunOnLongTextWithoutOccurrences() {
-    const QString page =
-        QStringLiteral("<body class=x>") + QStringLiteral("plain ").repeated(400000);
-    int turns = 0;
-
-    scanPageLinks(page, [&turns] { ++turns; });
-
-    QVERIFY2(turns >= 7, qPrintable(QString::number(turns)));
-}
-
-void TestReferenceScanner::keepsItsResultWhenEventsReplaceTheCallersText() {
-    QString shown = linkPage(2000);
-    QString folder = base;
-    const QStringList expectedLinks = scanPageLinks(shown);
-    const QStringList expectedFiles = scanFileReferences(shown, folder);
-    const auto replace = [&shown, &folder] {
-        shown = QStringLiteral("x=\"new.htm\" y=\"new.gif\"");
-        folder.clear();
-    };
-
-    const QStringList links = scanPageLinks(shown, replace);
-    shown = linkPage(2000);
-    folder = base;
-    const QStringList files = scanFileReferences(shown, folder, replace);
-
-    QCOMPARE(links, expectedLinks);
-    QCOMPARE(files, expectedFiles);
 }
 
 void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {

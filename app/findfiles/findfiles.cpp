@@ -3,7 +3,6 @@
 #include "dialog/dialog.h"
 #include "logic/downloadnames.h"
 #include "logic/duplicateremoval.h"
-#include "logic/eventpump.h"
 #include "logic/fixpath.h"
 #include "logic/listediting.h"
 #include "logic/programfolder.h"
@@ -63,24 +62,15 @@ void FindFiles::bindButtons() {
 }
 
 void FindFiles::load() {
-    QPointer<FindFiles> self(this);
     LookForFiles();
-    if (!self)
-        return;
     fadeform();
     LBDupe();
     showLoadErrors(this, m_form);
 }
 
 void FindFiles::LookForFiles() {
-    QPointer<FindFiles> self(this);
-    EventPump pump;
-    const QString source = m_readSource ? m_readSource(std::ref(pump)) : QString();
-    if (!self)
-        return;
-    const QStringList found = scanFileReferences(source, Program::BaseURL, std::ref(pump));
-    if (self)
-        entryList()->addEntries(found);
+    const QString source = m_readSource ? m_readSource() : QString();
+    entryList()->addEntries(scanFileReferences(source, Program::BaseURL));
 }
 
 void FindFiles::LBDupe() {

@@ -19,17 +19,17 @@ struct TransferResult;
 class FindFiles : public FadedWindow {
     Q_OBJECT
 public:
-    // Reads the main window's source text, letting events run while a big one is read; the
-    // finder reads nothing else of that window.
-    using SourceReader = std::function<QString(const std::function<void()>& letEventsRun)>;
+    // Reads the main window's source text; the finder reads nothing else of that window.
+    using SourceReader = std::function<QString()>;
 
     // pageAddress is where the loaded page finally came from: its downloads name it as their
     // Referer, as a browser's would.
     FindFiles(SourceReader readSource, QUrl pageAddress, QWidget* parent = nullptr);
     ~FindFiles() override;
 
-    // Scan, fade, then the repeats removed. The scan lets events run; the window may be gone
-    // when it returns (the caller holds it in a QPointer).
+    // Scan, fade, then the repeats removed. A control that could not be made is reported in a
+    // message box, which lets events run: the window may be gone when it returns (the caller
+    // holds it in a QPointer).
     void load();
 
     // Fills List1 with the addresses of the page's files, repeats included.

@@ -109,6 +109,8 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// A document that is not in the encoding hoped for is given up at the end of the first slice
+// that shows it, rather than decoded through to its end first.
 constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
 
 // A text of the given length with room to grow by an eighth: the shown text gets CR LF line
@@ -140,9 +142,9 @@ qsizetype utf16Cut(QByteArrayView bytes, qsizetype end, bool bigEndian) {
 }
 
 // Decodes slice by slice, each on its own (so a sequence cut off at the very end still gives a
-// replacement character instead of being held back), giving letEventsRun a turn in between.
+// replacement character instead of being held back).
 QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
-                     const std::function<void()>& letEventsRun, bool* error = nullptr) {
+                     bool* error = nullptr) {
     // Decoded straight into the text, which never needs more characters than there are bytes.
     QString text =
         textWithRoom(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
@@ -166,8 +168,6 @@ QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
             return {};
         }
         start = end;
-        if (start < bytes.size() && letEventsRun)
-            letEventsRun();
     }
     text.truncate(out - begin);
     return text;
@@ -176,7 +176,7 @@ QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
 // Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
 // built with ICU, and the fallback must give the same characters on every platform. The five
 // undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
-QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& letEventsRun = {}) {
+QString decodeWindows1252(QByteArrayView bytes) {
     static constexpr char16_t high[32] = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -187,8 +187,6 @@ QString decodeWindows1252(QByteArrayView bytes, const std::function<void()>& let
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
-        if (letEventsRun && (i + 1) % kSliceBytes == 0)
-            letEventsRun();
     }
     return text;
 }
@@ -227,19 +225,18 @@ std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView b
 }
 
 // Nothing when the label names no encoding, or one this platform cannot decode.
-std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes,
-                                const std::function<void()>& letEventsRun) {
+std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes) {
     const QByteArray encoding = encodingForLabel(label);
     if (encoding.isEmpty())
         return std::nullopt;
     if (encoding == "windows-1252")
-        return decodeWindows1252(bytes, letEventsRun);
+        return decodeWindows1252(bytes);
     if (encoding == "UTF-8")
-        return decodeSliced(bytes, QStringConverter::Utf8, letEventsRun);
+        return decodeSliced(bytes, QStringConverter::Utf8);
     if (encoding == "UTF-16LE")
-        return decodeSliced(bytes, QStringConverter::Utf16LE, letEventsRun);
+        return decodeSliced(bytes, QStringConverter::Utf16LE);
     if (encoding == "UTF-16BE")
-        return decodeSliced(bytes, QStringConverter::Utf16BE, letEventsRun);
+        return decodeSliced(bytes, QStringConverter::Utf16BE);
     if (encoding == "x-user-defined")
         return decodeUserDefined(bytes);
     // Encodings that were used to smuggle scripts past filters read as one replacement
@@ -277,31 +274,30 @@ QByteArray encodingForLabel(QByteArrayView label) {
     return labelTable().value(label.sliced(begin, end - begin).toByteArray().toLower());
 }
 
-QString decodeDocument(QByteArrayView body, const QByteArray& contentType,
-                       const std::function<void()>& letEventsRun) {
+QString decodeDocument(QByteArrayView body, const QByteArray& contentType) {
     // A byte-order mark outranks every declaration; it is not part of the text.
     if (body.startsWith("\xEF\xBB\xBF"))
-        return decodeSliced(body.sliced(3), QStringConverter::Utf8, letEventsRun);
+        return decodeSliced(body.sliced(3), QStringConverter::Utf8);
     if (body.startsWith("\xFF\xFE"))
-        return decodeSliced(body.sliced(2), QStringConverter::Utf16LE, letEventsRun);
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16LE);
     if (body.startsWith("\xFE\xFF"))
-        return decodeSliced(body.sliced(2), QStringConverter::Utf16BE, letEventsRun);
+        return decodeSliced(body.sliced(2), QStringConverter::Utf16BE);
 
     if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(label, body, letEventsRun))
+        if (std::optional<QString> text = decodeAs(label, body))
             return *text;
     }
 
     // An encoding's name is one of its own labels.
     if (const QByteArray encoding = encodingOfFirstMeta(body); !encoding.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(encoding, body, letEventsRun))
+        if (std::optional<QString> text = decodeAs(encoding, body))
             return *text;
     }
 
     bool notUtf8 = false;
-    QString text = decodeSliced(body, QStringConverter::Utf8, letEventsRun, &notUtf8);
+    QString text = decodeSliced(body, QStringConverter::Utf8, &notUtf8);
     if (!notUtf8)
         return text;
     text.clear(); // not held twice
-    return decodeWindows1252(body, letEventsRun);
+    return decodeWindows1252(body);
 }

@@ -6,9 +6,6 @@
 
 namespace {
 
-// About a millisecond of work on the entries.
-constexpr qsizetype kEntriesBetweenTurns = 1 << 16;
-
 struct HashedEntry {
     quint32 hash;
     qsizetype position;
@@ -16,7 +13,7 @@ struct HashedEntry {
 
 // Sorts by hash, stable, in three passes of 11 bits: equal hashes end up side by side, in the
 // order of their positions.
-void sortByHash(std::vector<HashedEntry>& entries, const std::function<void()>& letEventsRun) {
+void sortByHash(std::vector<HashedEntry>& entries) {
     std::vector<HashedEntry> sorted(entries.size());
     for (int shift = 0; shift < 32; shift += 11) {
         std::vector<size_t> start(2049, 0);
@@ -27,8 +24,6 @@ void sortByHash(std::vector<HashedEntry>& entries, const std::function<void()>& 
         for (const HashedEntry& entry : entries)
             sorted[start[(entry.hash >> shift) & 2047]++] = entry;
         entries.swap(sorted);
-        if (letEventsRun)
-            letEventsRun();
     }
 }
 
@@ -41,15 +36,14 @@ quint32 entryHash(QStringView entry) {
     return quint32(hash ^ (quint64(hash) >> 32));
 }
 
-QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes,
-                             const std::function<void()>& letEventsRun) {
+QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes) {
     // Repeats are found side by side in a list sorted by hash, read from front to back, rather
     // than by looking each entry up at a random place of a table: for a hundred thousand links
     // that was most of the time the link search took.
     std::vector<HashedEntry> hashed(size_t(entries.size()));
     for (qsizetype i = 0; i < entries.size(); ++i)
         hashed[size_t(i)] = {hashes[i], i};
-    sortByHash(hashed, letEventsRun);
+    sortByHash(hashed);
     // Within a run of one hash, each entry is compared with the first copies found in the run
     // so far: a run of one text repeated is read once, and distinct texts share a hash rarely.
     std::vector<bool> kept(size_t(entries.size()), false);
@@ -71,8 +65,6 @@ QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quin
                 kept[size_t(hashed[end].position)] = true;
             }
         }
-        if (letEventsRun && run / kEntriesBetweenTurns != end / kEntriesBetweenTurns)
-            letEventsRun();
         run = end;
     }
     QList<qsizetype> positions;

@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <functional>
-
 // The positions of the entries that stay when repeats go: an entry exactly equal
 // (case-sensitive) to an earlier one is left out, so the first copy of each text stays and the
 // order is kept. Linear in the number of entries, so a page with a hundred thousand links does
@@ -14,9 +12,7 @@ QList<qsizetype> firstCopies(const QStringList& entries);
 
 // The same for texts that lie elsewhere, each with its entryHash, taken while the text was at
 // hand: read again later, texts spread over a page cost more than the rest of the work.
-// letEventsRun gets a turn every few passes over them.
-QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes,
-                             const std::function<void()>& letEventsRun = {});
+QList<qsizetype> firstCopies(const QList<QStringView>& entries, const QList<quint32>& hashes);
 
 // The hash firstCopies tells entries apart by.
 quint32 entryHash(QStringView entry);

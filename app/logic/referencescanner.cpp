@@ -3,7 +3,6 @@
 #include "logic/duplicateremoval.h"
 #include "logic/fixcode.h"
 #include "logic/linkresolution.h"
-#include "logic/pacedsearch.h"
 #include "logic/trimspaces.h"
 
 #include <QSet>
@@ -62,11 +61,8 @@ qsizetype delimiterBefore(QStringView view, qsizetype dot, qsizetype firstEquals
 }
 
 void walk(const QString& source, const QStringList& extensions, const ReferenceVisitor& take,
-          const std::function<void()>& letEventsRun, LineFeeds lineFeeds) {
-    // Events run between occurrences and may set the caller's text anew; this reference keeps
-    // the text the walk started on alive and unchanged.
-    const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
-    const QStringView view(text);
+          LineFeeds lineFeeds) {
+    const QStringView view(source);
     const qsizetype firstEquals = view.indexOf(QLatin1Char('='));
     if (firstEquals < 0) {
         return;
@@ -75,13 +71,12 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
     // dot); they are then taken extension by extension, each in text order, just as one
     // search per extension would find them, at a seventh of the reading.
     QVector<QVector<qsizetype>> occurrences(extensions.size());
-    PacedSearch dots(view, letEventsRun);
     // Occurrences before the first "=" yield nothing, so the search can start there.
     // The character after the dot is compared before the whole extension: most dots are
     // followed by none that an extension begins with. Every extension is a dot and at least
     // one character, so a dot at the very end begins none.
-    for (qsizetype dot = dots.indexOf(QLatin1Char('.'), firstEquals); dot >= 0;
-         dot = dots.indexOf(QLatin1Char('.'), dot + 1)) {
+    for (qsizetype dot = view.indexOf(QLatin1Char('.'), firstEquals); dot >= 0;
+         dot = view.indexOf(QLatin1Char('.'), dot + 1)) {
         const QStringView rest = view.sliced(dot);
         if (rest.size() < 2)
             break;
@@ -98,7 +93,6 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
                                             : delimiterBefore<false>(view, dot, firstEquals);
             if (delimiter >= 0)
                 take(extensions[k], dot, view.sliced(delimiter + 1, dot - delimiter));
-            dots.letEventsRun();
         }
     }
 }
@@ -106,15 +100,15 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
 } // namespace
 
 void walkReferences(const QString& source, const QStringList& extensions,
-                    const ReferenceVisitor& take, const std::function<void()>& letEventsRun) {
-    walk(source, extensions, take, letEventsRun, LineFeeds::AsGiven);
+                    const ReferenceVisitor& take) {
+    walk(source, extensions, take, LineFeeds::AsGiven);
 }
 
 namespace {
 
 // Room for an entry per hundred characters of text, up to a bound: growing a set of a hundred
 // thousand entries step by step costs more than filling it. Counting the references instead
-// would be a pass over the whole page that lets no events run.
+// would be one more pass over the whole page.
 void reserveForReferences(QSet<QString>& listed, QStringList& entries, QStringView text) {
     constexpr qsizetype bound = qsizetype(1) << 18;
     const qsizetype room = std::min(text.size() / 100, bound);
@@ -139,10 +133,7 @@ namespace {
 constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
 constexpr qsizetype kCharactersPerBatch = qsizetype(8) << 20;
 
-QStringList pageLinks(const QString& source, const std::function<void()>& letEventsRun,
-                      LineFeeds lineFeeds) {
-    // The ".htm" test reads the text itself, between turns of the caller's events.
-    const QString text = source; // NOLINT(performance-unnecessary-copy-initialization)
+QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
     // Each link is written out while its characters are at hand, with its hash; repeats are
     // told apart once a batch is complete, by sorting the hashes, and the first copies move
     // into the list. A page of endless copies of a few links never holds more than a batch.
@@ -155,14 +146,13 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
     bool laterBatch = false;
     found.reserve(std::min(text.size() / 100, kLinksPerBatch));
     hashes.reserve(found.capacity());
-    const auto listBatch = [&found, &hashes, &foundCharacters, &links, &listed, &laterBatch,
-                            &letEventsRun] {
+    const auto listBatch = [&found, &hashes, &foundCharacters, &links, &listed, &laterBatch] {
         if (laterBatch && listed.isEmpty()) {
             for (const QString& link : std::as_const(links))
                 listed.insert(link);
         }
         const QList<QStringView> views(found.cbegin(), found.cend());
-        for (const qsizetype i : firstCopies(views, hashes, letEventsRun)) {
+        for (const qsizetype i : firstCopies(views, hashes)) {
             if (laterBatch && listed.contains(views[i]))
                 continue;
             // Moved, its characters stay where views[i] sees them.
@@ -211,44 +201,40 @@ QStringList pageLinks(const QString& source, const std::function<void()>& letEve
         if (found.size() == kLinksPerBatch || foundCharacters >= kCharactersPerBatch)
             listBatch();
     };
-    walk(text, pageLinkExtensions(), take, letEventsRun, lineFeeds);
+    walk(text, pageLinkExtensions(), take, lineFeeds);
     listBatch();
     return links;
 }
 
 } // namespace
 
-QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun) {
-    return pageLinks(source, letEventsRun, LineFeeds::AsGiven);
+QStringList scanPageLinks(const QString& source) {
+    return pageLinks(source, LineFeeds::AsGiven);
 }
 
-QStringList scanPageLinksBeforeFixCode(const QString& source,
-                                       const std::function<void()>& letEventsRun) {
-    return pageLinks(source, letEventsRun, LineFeeds::AsPairs);
+QStringList scanPageLinksBeforeFixCode(const QString& source) {
+    return pageLinks(source, LineFeeds::AsPairs);
 }
 
-QStringList scanFileReferences(const QString& source, const QString& baseUrl,
-                               const std::function<void()>& letEventsRun) {
-    // One folder for the whole list, even if events change the caller's one during the scan.
-    const QString folder = baseUrl;
+QStringList scanFileReferences(const QString& source, const QString& baseUrl) {
     QStringList addresses;
     QSet<QString> listed;
     reserveForReferences(listed, addresses, source);
-    const auto take = [&folder, &addresses, &listed](const QString& extension, qsizetype,
-                                                     QStringView candidate) {
+    const auto take = [&baseUrl, &addresses, &listed](const QString& extension, qsizetype,
+                                                      QStringView candidate) {
         // The prefix and address tests look at the candidate before its spaces are removed.
         const QString reference = withoutLinkPrefix(candidate.toString());
         const QStringView trimmed = trimSpaces(QStringView(reference));
         const QStringView suffix = QStringView(extension).sliced(1);
         const bool address = isAbsoluteAddress(reference);
         QString entry;
-        entry.reserve((address ? 0 : folder.size()) + trimmed.size() + suffix.size());
+        entry.reserve((address ? 0 : baseUrl.size()) + trimmed.size() + suffix.size());
         if (!address)
-            entry.append(folder);
+            entry.append(baseUrl);
         entry.append(trimmed);
         entry.append(suffix);
         appendOnce(addresses, listed, std::move(entry));
     };
-    walkReferences(source, fileExtensions(), take, letEventsRun);
+    walkReferences(source, fileExtensions(), take);
     return addresses;
 }

@@ -18,24 +18,21 @@ using ReferenceVisitor =
 // The walk both scanners share. For each extension in list order, every occurrence of it in
 // source (case-sensitive, overlapping occurrences included) from the first "=" of the whole text
 // on is walked back to the nearest "=" or double quote; take gets the candidate in between,
-// unless it is kCandidateLengthLimit characters or longer. letEventsRun gets a turn after every
-// occurrence. A source without "=" yields nothing.
+// unless it is kCandidateLengthLimit characters or longer. A source without "=" yields nothing.
 void walkReferences(const QString& source, const QStringList& extensions,
-                    const ReferenceVisitor& take, const std::function<void()>& letEventsRun = {});
+                    const ReferenceVisitor& take);
 
 // Page links for the main window's link list: the accepted references of the seven page
 // extensions, extension after extension, each in text order, each once, at the place of its
 // first copy (a page of a million links to a few pages holds a few entries, not a million). The
 // previous page is not included: the window puts that in front and removes repeats again.
-QStringList scanPageLinks(const QString& source, const std::function<void()>& letEventsRun = {});
+QStringList scanPageLinks(const QString& source);
 
 // The page links scanPageLinks finds in the text FixCode makes of source, found in source as it
 // is, each line feed counted as the carriage return and line feed it will be; the search need
 // not wait for the line ends to be turned.
-QStringList scanPageLinksBeforeFixCode(const QString& source,
-                                       const std::function<void()>& letEventsRun = {});
+QStringList scanPageLinksBeforeFixCode(const QString& source);
 
 // File references for the file finder: addresses, each reference put behind baseUrl unless it
 // is an address already, each address once, at the place of its first copy.
-QStringList scanFileReferences(const QString& source, const QString& baseUrl,
-                               const std::function<void()>& letEventsRun = {});
+QStringList scanFileReferences(const QString& source, const QString& baseUrl);

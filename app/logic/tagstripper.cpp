@@ -1,22 +1,19 @@
 #include "logic/tagstripper.h"
 
-#include "logic/pacedsearch.h"
-
 namespace {
 
 // Cutting tag after tag, each time from the first "<" of what is left, comes down to one pass:
 // the text before the first "<" can hold no "<", so after a cut the next first "<" is the first
 // one after the cut. Rebuilding the text at every cut would cost the square of its size.
-QString cutTags(QStringView source, const std::function<void()>& letEventsRun) {
-    PacedSearch search(source, letEventsRun);
+QString cutTags(QStringView source) {
     QString stripped;
     qsizetype keptFrom = 0;
     for (;;) {
-        const qsizetype open = search.indexOf(QLatin1Char('<'), keptFrom);
+        const qsizetype open = source.indexOf(QLatin1Char('<'), keptFrom);
         if (open < 0) {
             break;
         }
-        const qsizetype close = search.indexOf(QLatin1Char('>'), open + 1);
+        const qsizetype close = source.indexOf(QLatin1Char('>'), open + 1);
         if (close < 0) {
             break;
         }
@@ -25,7 +22,6 @@ QString cutTags(QStringView source, const std::function<void()>& letEventsRun) {
         }
         stripped.append(source.mid(keptFrom, open - keptFrom));
         keptFrom = close + 1;
-        search.letEventsRun();
     }
     if (keptFrom == 0) {
         return source.toString();
@@ -34,15 +30,14 @@ QString cutTags(QStringView source, const std::function<void()>& letEventsRun) {
     return stripped;
 }
 
-QString collapseTripleLineBreaks(const QString& text, const std::function<void()>& letEventsRun) {
+QString collapseTripleLineBreaks(const QString& text) {
     static constexpr QStringView tripleBreak = u"\r\n\r\n\r\n";
     const QStringView view(text);
-    PacedSearch search(view, letEventsRun);
     QString collapsed;
     qsizetype keptFrom = 0;
     qsizetype from = 0;
     for (;;) {
-        const qsizetype found = search.indexOf(tripleBreak, from);
+        const qsizetype found = view.indexOf(tripleBreak, from);
         if (found < 0) {
             break;
         }
@@ -64,9 +59,6 @@ QString collapseTripleLineBreaks(const QString& text, const std::function<void()
 
 } // namespace
 
-QString takeOutHtml(const QString& text, const std::function<void()>& letEventsRun) {
-    // Events run while we work, and one of them may well set the caller's text anew; our own
-    // reference keeps the text we started from alive and unchanged.
-    const QString source = text; // NOLINT(performance-unnecessary-copy-initialization)
-    return collapseTripleLineBreaks(cutTags(source, letEventsRun), letEventsRun);
+QString takeOutHtml(const QString& text) {
+    return collapseTripleLineBreaks(cutTags(text));
 }

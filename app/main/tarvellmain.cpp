@@ -342,13 +342,11 @@ void TarvellMain::findFiles() {
                          MessageButtons::Ok, MessageIcon::Question);
         return;
     }
-    // The finder's scan lets events run before it shows: a second click in that moment must not
-    // open a second finder.
+    // A finder reporting a control it could not make lets events run before it shows: a second
+    // click in that moment must not open a second finder.
     if (m_fileFinder)
         return;
-    auto* finder =
-        new FindFiles([this](const std::function<void()>&) { return sourceBox()->sourceText(); },
-                      m_pageAddress, this);
+    auto* finder = new FindFiles([this] { return sourceBox()->sourceText(); }, m_pageAddress, this);
     m_fileFinder = finder;
     finder->setAttribute(Qt::WA_DeleteOnClose);
     finder->setWindowModality(Qt::ApplicationModal);
