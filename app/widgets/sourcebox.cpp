@@ -178,13 +178,13 @@ void* SourceBox::newLoader(qsizetype room, bool coloured) {
 
 namespace {
 
-// Hands the text to a loader slice by slice, each converted to UTF-8 on its own, so that the
-// UTF-8 is never held whole beside the text; stops early once stop() says so. False when the
-// loader could not take a slice.
+// Hands the text to a loader in slices of sliceLength characters, each converted to UTF-8 on
+// its own; stops early once stop() says so. False when the loader could not take a slice.
 template <typename Stop>
-bool fillLoader(ILoader* loader, const QString& text, bool* loneSurrogate, Stop stop) {
+bool fillLoader(ILoader* loader, const QString& text, qsizetype sliceLength, bool* loneSurrogate,
+                Stop stop) {
     for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = std::min(text.size(), start + PageTuning::kEditorSliceLength);
+        qsizetype end = std::min(text.size(), start + sliceLength);
         // Both halves of a surrogate pair go in together.
         if (end < text.size() && text.at(end - 1).isHighSurrogate() && end - 1 > start)
             --end;
@@ -211,7 +211,10 @@ bool SourceBox::setSourceText(const QString& text) {
     auto* loader =
         static_cast<ILoader*>(newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
     bool loneSurrogate = false;
-    if (!fillLoader(loader, text, &loneSurrogate, [] { return false; })) {
+    // Sized for the text, the document takes slices without growing; the UTF-8 is never held
+    // whole beside the text.
+    if (!fillLoader(loader, text, PageTuning::kEditorSliceLength, &loneSurrogate,
+                    [] { return false; })) {
         loader->Release();
         throw std::bad_alloc();
     }
@@ -231,9 +234,13 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
     const bool coloured = text.size() <= PageTuning::kKeptTextLength;
     auto fill = std::make_shared<Fill>();
     try {
-        // Made here, where the editor lives, and small: every byte of room is cleared when the
-        // document is made, and the worker grows it as the text goes in.
-        fill->loader = static_cast<ILoader*>(newLoader(PageTuning::kEditorDocumentRoom, coloured));
+        // Made here, where the editor lives, with room for the text as it is when it is ASCII,
+        // as mark-up mostly is: filled slice by slice, a document without that room grows by a
+        // sixth at a time and copies itself over and over (a 200 MiB page took twice as long
+        // and a fifth more memory at its peak). The room is cleared here, a few milliseconds
+        // for a page of megabytes.
+        fill->loader = static_cast<ILoader*>(
+            newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
     } catch (const std::bad_alloc&) {
         QMetaObject::invokeMethod(
             this, [this, setting] { emit textSet(setting, Outcome::Failed); },
@@ -262,9 +269,10 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
     // The worker alone touches the loader until it is done; the document it fills belongs to no
     // view yet.
     watcher->setFuture(QtConcurrent::run([fill, text] {
-        fill->complete = fillLoader(fill->loader, text, &fill->loneSurrogate,
-                                    [&fill] { return fill->abandoned.load(); }) &&
-                         !fill->abandoned;
+        fill->complete =
+            fillLoader(fill->loader, text, PageTuning::kEditorSliceLength, &fill->loneSurrogate,
+                       [&fill] { return fill->abandoned.load(); }) &&
+            !fill->abandoned;
     }));
     return setting;
 }
