@@ -1,5 +1,7 @@
 #include "logic/documentdecoding.h"
 
+#include "logic/pagetuning.h"
+
 #include "logic/largepages.h"
 #include "logic/metaprescan.h"
 
@@ -109,15 +111,12 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-// A document that is not in the encoding hoped for is given up at the end of the first slice
-// that shows it, rather than decoded through to its end first.
-constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+constexpr qsizetype kSliceBytes = PageTuning::kDecodingSliceBytes;
 
-// A text of the given length with room to grow by an eighth: the shown text gets CR LF line
-// ends (FixCode), which then go in where the text lies. Mark-up has far fewer line feeds than
-// one in eight characters; room that is never written costs no memory.
+// A text of the given length with room for the CR LF line ends the shown text gets (FixCode),
+// which then go in where the text lies.
 QString textWithRoom(qsizetype length) {
-    QString text(length + length / 8, Qt::Uninitialized);
+    QString text(length + length / PageTuning::kLineEndRoomDivisor, Qt::Uninitialized);
     text.truncate(length);
     return text;
 }

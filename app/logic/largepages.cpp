@@ -1,12 +1,14 @@
 #include "logic/largepages.h"
 
+#include "logic/pagetuning.h"
+
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
 
 void adviseLargePages(void* start, qsizetype length) {
 #ifdef Q_OS_LINUX
-    if (length <= kLargestHeapBuffer)
+    if (length <= PageTuning::kLargestHeapBuffer)
         return;
     constexpr quintptr large = quintptr(2) << 20;
     const auto from = (reinterpret_cast<quintptr>(start) + large - 1) & ~(large - 1);

@@ -8,7 +8,7 @@
 // ones that fit in it; where the system has none to give, nothing changes.
 void adviseLargePages(void* start, qsizetype length);
 
-// Buffers up to this size come from the heap, which reuseFreedPageMemory sets up to keep them
-// for the next page, already written: asked for large pages, such a buffer now and then
-// stalled the first page of a run for a tenth of a second while the system compacted memory.
-inline constexpr qsizetype kLargestHeapBuffer = qsizetype(32) << 20;
+// Buffers up to PageTuning::kLargestHeapBuffer come from the heap, which reuseFreedPageMemory
+// sets up to keep them for the next page, already written: asked for large pages, such a buffer
+// now and then stalled the first page of a run for a tenth of a second while the system
+// compacted memory. They are not advised.

@@ -1,6 +1,6 @@
 #include "logic/pagememory.h"
 
-#include "logic/largepages.h"
+#include "logic/pagetuning.h"
 
 #include <cstdlib> // defines __GLIBC__ with the C library
 
@@ -10,9 +10,8 @@
 
 void reuseFreedPageMemory() {
 #ifdef __GLIBC__
-    // 32 MiB is the largest threshold the library accepts.
-    mallopt(M_MMAP_THRESHOLD, int(kLargestHeapBuffer));
-    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    mallopt(M_MMAP_THRESHOLD, int(PageTuning::kLargestHeapBuffer));
+    mallopt(M_TRIM_THRESHOLD, int(PageTuning::kFreedMemoryKept));
     // A page is decoded, turned and searched on workers. With a heap of its own per thread, the
     // memory a worker freed after one page was seldom there for the worker of the next, so
     // every page paid for fresh memory again (bench_fetchroad: later pages 3.9 to 5.2 times

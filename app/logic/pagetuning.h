@@ -1,10 +1,37 @@
 #pragma once
 // The sizes that tune the road from Enter to a shown page and its link list, in one place: each
 // with why it is what it is, and the benchmark that measures it (bench/, run by scripts/bench).
+// The transfer's own buffers (Inet::readBufferSize) serve downloads as well and stay with it.
 
 #include <QtGlobal>
 
 namespace PageTuning {
+
+// A document that is not in the encoding hoped for is given up at the end of the first slice of
+// this many bytes that shows it, rather than decoded through to its end first. Measured by
+// bench_fetch (the Windows-1252 fallback).
+inline constexpr qsizetype kDecodingSliceBytes = qsizetype(4) << 20;
+
+// Decoding leaves room for this fraction more characters (one in eight): a page above
+// kSearchedBeforeFixCode then has its CR LF line ends put in where the text lies, never held
+// twice. Mark-up has far fewer line feeds; room never written costs no memory.
+inline constexpr qsizetype kLineEndRoomDivisor = 8;
+
+// The link search tells repeats apart a batch at a time: this many links, or this many of their
+// characters, whichever comes first. A page of a hundred thousand different links is one batch;
+// a page of endless copies of a few links never holds more than one. Measured by
+// bench_textlogic and bench_fetchroad.
+inline constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
+inline constexpr qsizetype kLinkCharactersPerBatch = qsizetype(8) << 20;
+
+// Buffers up to this size come from the heap, which keeps up to kFreedMemoryKept it has freed
+// for the next page, already written: a fresh buffer costs a page fault every 4 KB, which took
+// about a third of the road from Enter to the link list. Bigger buffers are mapped afresh and
+// asked for large pages. 32 MiB is the largest threshold the C library accepts; with less than
+// 128 MiB kept, what a 12 MB page frees went back and had to be cleared again. Measured by
+// bench_fetchroad and, for the peak, bench_bigpage.
+inline constexpr qsizetype kLargestHeapBuffer = qsizetype(32) << 20;
+inline constexpr qsizetype kFreedMemoryKept = qsizetype(128) << 20;
 
 // Pages up to this many characters have their links searched on a second worker while the line
 // ends are turned, in the page as it came: the two halve the wait on two cores, at the price of
@@ -14,11 +41,12 @@ inline constexpr qsizetype kSearchedBeforeFixCode = qsizetype(32) << 20;
 
 // A text goes into the source box's editor in slices of about this many characters, converted
 // to UTF-8 one slice at a time on a worker: the UTF-8 copy is never held whole beside the text.
-// Smaller slices cost calls, larger ones memory. Measured by bench_bigpage.
+// Smaller slices cost calls, larger ones memory. Measured by bench_bigpage (time and peak).
 inline constexpr qsizetype kEditorSliceLength = qsizetype(4) << 20;
 
 // Room for typing in the source box's new document beyond the text it is made for; the editor
-// makes more as it is needed. Every byte of room is cleared when the document is made.
+// makes more as it is needed. Every byte of room is cleared when the document is made, on the
+// window's thread, so a little is what it gets.
 inline constexpr qsizetype kEditorDocumentRoom = qsizetype(64) << 10;
 
 // The longest text the source box keeps a copy of beside the editor's own, and colours: a

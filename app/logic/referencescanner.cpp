@@ -1,5 +1,7 @@
 #include "logic/referencescanner.h"
 
+#include "logic/pagetuning.h"
+
 #include "logic/duplicateremoval.h"
 #include "logic/fixcode.h"
 #include "logic/linkresolution.h"
@@ -128,10 +130,9 @@ void appendOnce(QStringList& entries, QSet<QString>& listed, QString&& entry) {
 
 namespace {
 
-// Repeats are told apart a batch at a time: a million links, or 16 MB of them, whichever comes
-// first. A page of a hundred thousand different links is one batch.
-constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
-constexpr qsizetype kCharactersPerBatch = qsizetype(8) << 20;
+// Repeats are told apart a batch at a time.
+constexpr qsizetype kLinksPerBatch = PageTuning::kLinksPerBatch;
+constexpr qsizetype kCharactersPerBatch = PageTuning::kLinkCharactersPerBatch;
 
 QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
     // Each link is written out while its characters are at hand, with its hash; repeats are
