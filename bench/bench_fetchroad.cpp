@@ -56,31 +56,50 @@ double curlSeconds(const QString& url) {
     return timer.nsecsElapsed() / 1e9;
 }
 
-// The longest stretch of the last road during which the window could not react: the widest
-// gap between two ticks of a 0 ms timer.
+// The longest stretch during which the window could not react, from start() to stop(): the
+// widest gap between two ticks of a 0 ms timer, the last gap counted at stop().
+class FrozenStretches {
+public:
+    FrozenStretches() {
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
+    }
+    void start() {
+        m_longest = 0;
+        m_sinceTick.start();
+        m_ticker.start(0);
+    }
+    double stopMs() {
+        tick();
+        m_ticker.stop();
+        return m_longest / 1e6;
+    }
+
+private:
+    void tick() {
+        m_longest = std::max(m_longest, m_sinceTick.nsecsElapsed());
+        m_sinceTick.restart();
+    }
+    QTimer m_ticker;
+    QElapsedTimer m_sinceTick;
+    qint64 m_longest = 0;
+};
+
+// The longest frozen stretch of the last road.
 double lastLongestStretch = 0;
 
 double roadSeconds(TarvellMain& window, const QString& url) {
     window.addressBox()->setText(url);
-    QElapsedTimer sinceTick;
-    qint64 longestGap = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
-        sinceTick.restart();
-    });
+    FrozenStretches stretches;
     QElapsedTimer timer;
     timer.start();
-    ticker.start(0);
-    sinceTick.start();
+    stretches.start();
     QTest::keyClick(window.addressBox(), Qt::Key_Return);
     while (window.isLoadingPage())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     // Drawing is part of showing: render the source box once, as the screen would.
     window.sourceBox()->grab();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    ticker.stop();
-    lastLongestStretch = std::max(longestGap, sinceTick.nsecsElapsed()) / 1e6;
+    lastLongestStretch = stretches.stopMs();
     // The colouring that goes on in idle time is not part of the road; finished before the
     // next measurement, it does not slow down the server curl is measured against.
     QElapsedTimer idle;
@@ -149,22 +168,14 @@ int main(int argc, char* argv[]) {
     // "Take out HTML" on the big page through its button, with the longest stretch during
     // which the window could not react (the gap between two ticks of a 0 ms timer).
     roadSeconds(window, server.url("/big/index.html"));
-    QElapsedTimer sinceTick;
-    qint64 longestGap = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
-        sinceTick.restart();
-    });
-    ticker.start(0);
-    sinceTick.start();
+    FrozenStretches stretches;
+    stretches.start();
     QElapsedTimer strip;
     strip.start();
     window.takeOutHtmlButton().click();
     const double stripSeconds = strip.nsecsElapsed() / 1e9;
-    ticker.stop();
     std::printf("Take out HTML on the 12 MB page: %.3f s, longest frozen stretch %.1f ms\n",
-                stripSeconds, longestGap / 1e6);
+                stripSeconds, stretches.stopMs());
 
     // The editor's second change, which looks for line ends eight bytes at a time: the road of
     // the 12 MB page with the editor looking at every byte (it does while this is set, reading
