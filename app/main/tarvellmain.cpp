@@ -236,8 +236,8 @@ void TarvellMain::LookForFiles() {
 }
 
 void TarvellMain::listLinks(QStringList links) {
-    // In front: entries another handler put into the list while the scan let events run, then
-    // the page before. Those few are the only repeats the scan's own entries can have.
+    // In front: whatever the list still holds (a caller of LookForFiles may not have cleared it),
+    // then the page before. Those few are the only repeats the scan's own entries can have.
     QStringList all;
     for (int i = 0; i < linkList()->count(); ++i)
         all << linkList()->itemText(i);
