@@ -515,6 +515,8 @@ void TestTarvellMain::hostileDocumentsAreShown_data() {
                                     << QString::fromUtf16(u"a\u0000b\r\nc", 6);
     QTest::newRow("invalid UTF-8 read as Windows-1252")
         << QByteArray("caf\xe9 \x80") << QByteArray("text/html") << QString::fromUtf8("café €");
+    QTest::newRow("a lone surrogate of a UTF-16 page, shown as the editor holds it")
+        << QByteArray("\xff\xfe\x00\xd8x\x00", 6) << QByteArray("text/html") << QString("?x");
     QTest::newRow("one long line")
         << QByteArray(1 << 20, 'x') << QByteArray("text/html") << QString(1 << 20, 'x');
 }
