@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-// Why a transfer did not deliver the whole document, as its result carries it. The callers only need to know that it failed; the kind lets a caller
-// (or a test) tell a cancel or a closed window apart from a network fault without parsing the
-// message.
+// Why a transfer did not deliver the whole document, as its result carries it. The callers only
+// need to know that it failed; the kind lets a caller (or a test) tell a cancel or a closed window
+// apart from a network fault without parsing the message.
 class TransferFailure : public std::runtime_error {
 public:
     enum class Kind {
