@@ -185,11 +185,7 @@ void TarvellMain::pageLoaded(const PageResult& page) {
         failPageLoad();
         return;
     }
-    // The page's links are relative to where it finally came from, after any redirect; the
-    // address box and the previous-page entry keep what the user typed.
-    const std::optional<QString> folder = folderAddress(page.address.toString());
     m_loadedPage = page;
-    m_loadedFolder = folder.value_or(QString());
     m_awaitedText = sourceBox()->setSourceTextAside(page.text);
 }
 
@@ -198,11 +194,14 @@ void TarvellMain::pageShown(quint64 setting, SourceBox::Outcome outcome) {
         return;
     m_awaitedText = 0;
     const PageResult page = std::exchange(m_loadedPage, PageResult());
-    if (outcome == SourceBox::Outcome::Failed || m_loadedFolder.isEmpty()) {
+    // The page's links are relative to where it finally came from, after any redirect; the
+    // address box and the previous-page entry keep what the user typed.
+    const std::optional<QString> folder = folderAddress(page.address.toString());
+    if (outcome == SourceBox::Outcome::Failed || !folder) {
         failPageLoad();
         return;
     }
-    Program::BaseURL = m_loadedFolder;
+    Program::BaseURL = *folder;
     m_pageAddress = page.address;
     linkList()->clear();
     if (outcome == SourceBox::Outcome::Shown && page.linksOfText) {

@@ -95,7 +95,6 @@ private:
     Inet* m_transfer = nullptr; // the window's own transfer component
     PageLoad* m_pageLoad = nullptr;
     PageResult m_loadedPage;   // fetched, while the box takes its text
-    QString m_loadedFolder;    // its folder address, empty when its address names none
     quint64 m_awaitedText = 0; // the box's setting of the loaded page's text, while it runs
     bool m_stopping = false;   // a load is being stopped: its end is not told
     QTimer m_titleClock;
