@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -84,12 +86,21 @@ private:
     qint64 m_longest = 0;
 };
 
-// The longest frozen stretch of the last road.
+// The longest frozen stretch of the last road, and how many times the system had to give the
+// program memory it had not touched before (each costs far more than writing the memory).
 double lastLongestStretch = 0;
+long lastPageFaults = 0;
+
+long pageFaultsSoFar() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 double roadSeconds(TarvellMain& window, const QString& url) {
     window.addressBox()->setText(url);
     FrozenStretches stretches;
+    const long faultsBefore = pageFaultsSoFar();
     QElapsedTimer timer;
     timer.start();
     stretches.start();
@@ -100,6 +111,7 @@ double roadSeconds(TarvellMain& window, const QString& url) {
     window.sourceBox()->grab();
     const double seconds = timer.nsecsElapsed() / 1e9;
     lastLongestStretch = stretches.stopMs();
+    lastPageFaults = pageFaultsSoFar() - faultsBefore;
     // The colouring that goes on in idle time is not part of the road; finished before the
     // next measurement, it does not slow down the server curl is measured against.
     QElapsedTimer idle;
@@ -142,8 +154,10 @@ int main(int argc, char* argv[]) {
 
     std::printf("page: %.1f MB, 120000 links\n", big.size() / 1048576.0);
     if (roadOnly > 0) {
-        for (int run = 1; run <= roadOnly; ++run)
-            std::printf("road %.3f s\n", roadSeconds(window, server.url("/big/index.html")));
+        for (int run = 1; run <= roadOnly; ++run) {
+            const double seconds = roadSeconds(window, server.url("/big/index.html"));
+            std::printf("road %.3f s, %ld page faults\n", seconds, lastPageFaults);
+        }
         return 0;
     }
     // Run 1 is the first page after start.
@@ -153,8 +167,9 @@ int main(int argc, char* argv[]) {
         const double road = roadSeconds(window, server.url("/big/index.html"));
         ratios.push_back(road / curl);
         std::printf("run %d: Enter to link list %.3f s (%d entries), curl %.3f s, ratio %.1fx, "
-                    "longest frozen stretch %.1f ms\n",
-                    run, road, window.linkList()->count(), curl, road / curl, lastLongestStretch);
+                    "longest frozen stretch %.1f ms, %ld page faults\n",
+                    run, road, window.linkList()->count(), curl, road / curl, lastLongestStretch,
+                    lastPageFaults);
     }
     std::sort(ratios.begin() + 1, ratios.end());
     std::printf("first page %.2fx curl; later pages median %.2fx (%.2f to %.2f)\n", ratios[0],

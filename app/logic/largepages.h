@@ -8,7 +8,7 @@
 // ones that fit in it; where the system has none to give, nothing changes.
 void adviseLargePages(void* start, qsizetype length);
 
-// Buffers up to PageTuning::kLargestHeapBuffer come from the heap, which reuseFreedPageMemory
-// sets up to keep them for the next page, already written: asked for large pages, such a buffer
-// now and then stalled the first page of a run for a tenth of a second while the system
-// compacted memory. They are not advised.
+// Buffers up to PageTuning::kLargestHeapBuffer come from the heap, and are not advised one by
+// one: parts of the heap around them were written already, and the system gives large pages only
+// over stretches of which nothing was. reuseFreedPageMemory asks for the stretch the heap keeps
+// for pages as a whole, before anything is written there.

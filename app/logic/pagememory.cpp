@@ -1,12 +1,45 @@
 #include "logic/pagememory.h"
 
+#include "logic/largepages.h"
 #include "logic/pagetuning.h"
 
 #include <cstdlib> // defines __GLIBC__ with the C library
+#include <new>
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
+
+namespace {
+
+#ifdef __GLIBC__
+// Grows the heap at once by about what it keeps for pages, before anything is written there,
+// and asks for that stretch in pages of 2 MB: the system gives them only over stretches of which
+// nothing was written yet, and the heap otherwise grows a little at a time, writing as it goes.
+void growHeapInLargePages() {
+    constexpr quintptr kLargePage = quintptr(2) << 20;
+    // Larger than anything free this early, so the heap has to grow for it.
+    constexpr qsizetype kFirstRequest = qsizetype(4) << 20;
+    // The C library's own padding of the heap's growth, put back after this one growth.
+    constexpr int kDefaultTopPad = 128 << 10;
+    const auto before = reinterpret_cast<quintptr>(sbrk(0));
+    // Freed, the stretch stays below the amount the heap keeps, so it is not handed back.
+    mallopt(M_TOP_PAD, int(PageTuning::kFreedMemoryKept - 4 * kFirstRequest));
+    // volatile: the compiler would otherwise drop a request whose memory is never used.
+    void* volatile first = std::malloc(size_t(kFirstRequest));
+    mallopt(M_TOP_PAD, kDefaultTopPad);
+    const auto after = reinterpret_cast<quintptr>(sbrk(0));
+    const quintptr from = (before + kLargePage - 1) & ~(kLargePage - 1);
+    const quintptr to = after & ~(kLargePage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    std::free(first);
+}
+#endif
+
+} // namespace
 
 void reuseFreedPageMemory() {
 #ifdef __GLIBC__
@@ -17,5 +50,35 @@ void reuseFreedPageMemory() {
     // every page paid for fresh memory again (bench_fetchroad: later pages 3.9 to 5.2 times
     // curl); with one heap for all threads, what one page freed serves the next (1.8 to 2.4).
     mallopt(M_ARENA_MAX, 1);
+    growHeapInLargePages();
 #endif
 }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVELL_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVELL_ADDRESS_SANITIZER
+#endif
+
+#ifndef TARVELL_ADDRESS_SANITIZER
+// Every C++ allocation goes through here, the editor's among them: the editor clears a buffer as
+// big as the page when it makes a document for it, on the window's thread, and for a page of
+// 200 MiB the faults of that clearing in pages of 4 KB froze the window for half a second
+// (bench_bigpage). A buffer that big is mapped afresh, so it is asked for large pages before
+// it is written. The address sanitizer brings its own allocation, which this would bypass.
+void* operator new(std::size_t size) {
+    for (;;) {
+        if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+            adviseLargePages(memory, qsizetype(size));
+            return memory;
+        }
+        const std::new_handler handler = std::get_new_handler();
+        if (!handler)
+            throw std::bad_alloc();
+        handler();
+    }
+}
+#endif

@@ -1,0 +1,113 @@
+#include "logic/pagememory.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// What the system says of the mapping that holds an address: its size, how much of it is in
+// memory, and whether it was asked for large pages (the "hg" flag).
+struct Mapping {
+    qsizetype size = 0;
+    qsizetype residentBytes = 0;
+    bool largePagesAsked = false;
+};
+
+Mapping mappingHolding(const void* address) {
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    const auto wanted = reinterpret_cast<quintptr>(address);
+    bool inside = false;
+    Mapping mapping;
+    const QList<QByteArray> lines = maps.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        const qsizetype dash = line.indexOf('-');
+        const qsizetype space = line.indexOf(' ');
+        if (dash > 0 && space > dash && !line.endsWith(" kB") && !line.startsWith("VmFlags")) {
+            if (inside)
+                break;
+            const quintptr from = line.left(dash).toULongLong(nullptr, 16);
+            const quintptr to = line.mid(dash + 1, space - dash - 1).toULongLong(nullptr, 16);
+            inside = from <= wanted && wanted < to;
+            mapping.size = qsizetype(to - from);
+        } else if (inside && line.startsWith("Rss:")) {
+            mapping.residentBytes = line.mid(4).trimmed().split(' ').first().toLongLong() * 1024;
+        } else if (inside && line.startsWith("VmFlags:")) {
+            mapping.largePagesAsked = line.split(' ').contains("hg");
+        }
+    }
+    return inside ? mapping : Mapping{};
+}
+
+long pageFaultsSoFar() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+} // namespace
+
+class TestPageMemory : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void theHeapKeepsAStretchInLargePagesUnwritten();
+    void aFreedPageBufferIsReusedWithoutFaults();
+    void aBufferBeyondTheHeapIsAskedForLargePages();
+};
+
+void TestPageMemory::initTestCase() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer brings its own allocator, which keeps freed memory apart");
+#endif
+    reuseFreedPageMemory();
+}
+
+void TestPageMemory::theHeapKeepsAStretchInLargePagesUnwritten() {
+    // The first buffer of a page comes from the stretch grown at the start; the start itself
+    // must not have written it, or the system gives it in pages of 4 KB after all.
+    void* volatile buffer = std::malloc(size_t(8) << 20);
+    const Mapping mapping = mappingHolding(static_cast<char*>(buffer) + (4 << 20));
+    std::free(buffer);
+    QVERIFY(mapping.largePagesAsked);
+    QVERIFY2(mapping.size >= qsizetype(64) << 20, qPrintable(QString::number(mapping.size)));
+    QVERIFY2(mapping.residentBytes < qsizetype(8) << 20,
+             qPrintable(QString::number(mapping.residentBytes)));
+}
+
+void TestPageMemory::aFreedPageBufferIsReusedWithoutFaults() {
+    // Two buffers of a page's size, written and freed, are there for the next page as they
+    // are: writing them again costs no fault.
+    constexpr size_t kSize = size_t(24) << 20;
+    for (int page = 0; page < 2; ++page) {
+        // volatile: the compiler would otherwise drop writes into memory freed unread.
+        void* volatile text = std::malloc(kSize);
+        void* volatile editor = std::malloc(kSize / 2);
+        const long before = pageFaultsSoFar();
+        std::memset(text, page, kSize);
+        std::memset(editor, page, kSize / 2);
+        const long faults = pageFaultsSoFar() - before;
+        std::free(editor);
+        std::free(text);
+        if (page == 1)
+            QVERIFY2(faults < 64, qPrintable(QString::number(faults)));
+    }
+}
+
+void TestPageMemory::aBufferBeyondTheHeapIsAskedForLargePages() {
+    // The editor's document for a page of 200 MB, more than the heap keeps: mapped afresh, and
+    // cleared on the window's thread when made. Not written here, so it costs no memory.
+    const std::unique_ptr<char[]> document(new char[size_t(200) << 20]);
+    QVERIFY(mappingHolding(document.get() + (100 << 20)).largePagesAsked);
+}
+
+QTEST_GUILESS_MAIN(TestPageMemory)
+#include "tst_pagememory.moc"
