@@ -1,5 +1,4 @@
 #include "logic/duplicateremoval.h"
-#include "logic/fixcode.h"
 #include "logic/referencescanner.h"
 #include "logic/trimspaces.h"
 
@@ -95,7 +94,6 @@ private slots:
     void spacesTrimmed_data();
     void spacesTrimmed();
     void agreesWithTheLiteralRuleOnRandomText();
-    void findsBeforeFixCodeWhatItFindsAfter();
     void listsEachLinkOnceAmongMillions();
     void fileReferencesAgreeWithTheLiteralRuleOnRandomText();
 };
@@ -271,21 +269,6 @@ void TestReferenceScanner::agreesWithTheLiteralRuleOnRandomText() {
     for (int round = 0; round < 3000; ++round) {
         const QString text = randomText(pieces, random, 60);
         QCOMPARE(scanPageLinks(text), withoutDuplicates(literalPageLinks(text)));
-    }
-}
-
-void TestReferenceScanner::findsBeforeFixCodeWhatItFindsAfter() {
-    // Line feeds inside candidates, and candidates that FixCode's carriage returns carry past
-    // the length limit.
-    const QStringList pieces{".htm",          ".html", ".js", "=",  "\"", " ",
-                             "%3a",           "l",     "a",   "\n", "\r", "\n\n",
-                             QString(60, 'w')};
-    QRandomGenerator random(20261209);
-    for (int round = 0; round < 3000; ++round) {
-        const QString text = randomText(pieces, random, 40);
-        QString fixed = text;
-        FixCode(fixed);
-        QCOMPARE(scanPageLinksBeforeFixCode(text), scanPageLinks(fixed));
     }
 }
 

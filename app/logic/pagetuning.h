@@ -12,9 +12,9 @@ namespace PageTuning {
 // bench_fetch (the Windows-1252 fallback).
 inline constexpr qsizetype kDecodingSliceBytes = qsizetype(4) << 20;
 
-// Decoding leaves room for this fraction more characters (one in eight): a page above
-// kSearchedBeforeFixCode then has its CR LF line ends put in where the text lies, never held
-// twice. Mark-up has far fewer line feeds; room never written costs no memory.
+// Decoding leaves room for this fraction more characters (one in eight): a page then has its
+// CR LF line ends put in where the text lies, never held twice. Mark-up has far fewer line
+// feeds; room never written costs no memory.
 inline constexpr qsizetype kLineEndRoomDivisor = 8;
 
 // The link search tells repeats apart a batch at a time: this many links, or this many of their
@@ -34,12 +34,6 @@ inline constexpr qsizetype kLinkCharactersPerBatch = qsizetype(8) << 20;
 // bench_bigpage.
 inline constexpr qsizetype kLargestHeapBuffer = qsizetype(32) << 20;
 inline constexpr qsizetype kFreedMemoryKept = qsizetype(128) << 20;
-
-// Pages up to this many characters have their links searched on a second worker while the line
-// ends are turned, in the page as it came: the two halve the wait on two cores, at the price of
-// holding the page twice until the line ends are done. Above it the page is held once and
-// searched after. Measured by bench_fetchroad (Enter to the link list).
-inline constexpr qsizetype kSearchedBeforeFixCode = qsizetype(32) << 20;
 
 // A text goes into the source box's editor in slices of about this many characters, converted
 // to UTF-8 one slice at a time on a worker: the UTF-8 copy is never held whole beside the text.

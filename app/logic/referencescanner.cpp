@@ -3,7 +3,6 @@
 #include "logic/pagetuning.h"
 
 #include "logic/duplicateremoval.h"
-#include "logic/fixcode.h"
 #include "logic/linkresolution.h"
 #include "logic/trimspaces.h"
 
@@ -41,29 +40,20 @@ bool isDelimiter(QChar c) {
 
 namespace {
 
-// How the walk counts a candidate's length: as the text stands, or as it will stand once
-// FixCode has put a carriage return before every line feed.
-enum class LineFeeds { AsGiven, AsPairs };
-
 // Where the candidate that ends with the dot at `dot` begins: just after the nearest "=" or
 // double quote before it, or -1 when that is too far back. Nothing further back than the length
 // limit can make an acceptable candidate, and the character at firstEquals is a delimiter, so
-// every walk ends in this window. The length is the candidate's as it will be shown: a line
-// feed counts twice where FixCode is still to put a carriage return before it. Made once for
-// each way, so that the plain walk spends nothing on line feeds.
-template <bool LineFeedsCountTwice>
+// every walk ends in this window.
 qsizetype delimiterBefore(QStringView view, qsizetype dot, qsizetype firstEquals) {
-    qsizetype length = 1;
-    for (qsizetype j = dot - 1; j >= firstEquals && length < kCandidateLengthLimit; --j) {
+    const qsizetype nearest = std::max(firstEquals, dot - kCandidateLengthLimit + 1);
+    for (qsizetype j = dot - 1; j >= nearest; --j) {
         if (isDelimiter(view[j]))
             return j;
-        length += 1 + (LineFeedsCountTwice && view[j] == QLatin1Char('\n'));
     }
     return -1;
 }
 
-void walk(const QString& source, const QStringList& extensions, const ReferenceVisitor& take,
-          LineFeeds lineFeeds) {
+void walk(const QString& source, const QStringList& extensions, const ReferenceVisitor& take) {
     const QStringView view(source);
     const qsizetype firstEquals = view.indexOf(QLatin1Char('='));
     if (firstEquals < 0) {
@@ -90,9 +80,7 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
     }
     for (qsizetype k = 0; k < extensions.size(); ++k) {
         for (const qsizetype dot : std::as_const(occurrences[k])) {
-            const qsizetype delimiter = lineFeeds == LineFeeds::AsPairs
-                                            ? delimiterBefore<true>(view, dot, firstEquals)
-                                            : delimiterBefore<false>(view, dot, firstEquals);
+            const qsizetype delimiter = delimiterBefore(view, dot, firstEquals);
             if (delimiter >= 0)
                 take(extensions[k], dot, view.sliced(delimiter + 1, dot - delimiter));
         }
@@ -103,7 +91,7 @@ void walk(const QString& source, const QStringList& extensions, const ReferenceV
 
 void walkReferences(const QString& source, const QStringList& extensions,
                     const ReferenceVisitor& take) {
-    walk(source, extensions, take, LineFeeds::AsGiven);
+    walk(source, extensions, take);
 }
 
 namespace {
@@ -134,7 +122,7 @@ namespace {
 constexpr qsizetype kLinksPerBatch = PageTuning::kLinksPerBatch;
 constexpr qsizetype kCharactersPerBatch = PageTuning::kLinkCharactersPerBatch;
 
-QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
+QStringList pageLinks(const QString& text) {
     // Each link is written out while its characters are at hand, with its hash; repeats are
     // told apart once a batch is complete, by sorting the hashes, and the first copies move
     // into the list. A page of endless copies of a few links never holds more than a batch.
@@ -166,7 +154,7 @@ QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
         foundCharacters = 0;
         laterBatch = true;
     };
-    const auto take = [&text, &found, &hashes, &foundCharacters, &listBatch, lineFeeds](
+    const auto take = [&text, &found, &hashes, &foundCharacters, &listBatch](
                           const QString& extension, qsizetype dotIndex, QStringView candidate) {
         const QStringView trimmed = trimSpaces(candidate);
         if (trimmed.isEmpty() || (trimmed.size() == 1 && trimmed[0] == QLatin1Char('.'))) {
@@ -179,13 +167,9 @@ QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
             return;
         }
         const QStringView suffix = QStringView(extension).sliced(1);
-        const bool linesToFix =
-            lineFeeds == LineFeeds::AsPairs && candidate.contains(QLatin1Char('\n'));
         QString link;
-        if (linesToFix || candidate.contains(QLatin1Char('%'))) {
+        if (candidate.contains(QLatin1Char('%'))) {
             QString reference = candidate.toString();
-            if (linesToFix)
-                FixCode(reference);
             reference.replace(QLatin1String("%3a"), QLatin1String(":"));
             reference.replace(QLatin1String("%2f"), QLatin1String("/"));
             link = trimSpaces(reference);
@@ -202,7 +186,7 @@ QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
         if (found.size() == kLinksPerBatch || foundCharacters >= kCharactersPerBatch)
             listBatch();
     };
-    walk(text, pageLinkExtensions(), take, lineFeeds);
+    walk(text, pageLinkExtensions(), take);
     listBatch();
     return links;
 }
@@ -210,11 +194,7 @@ QStringList pageLinks(const QString& text, LineFeeds lineFeeds) {
 } // namespace
 
 QStringList scanPageLinks(const QString& source) {
-    return pageLinks(source, LineFeeds::AsGiven);
-}
-
-QStringList scanPageLinksBeforeFixCode(const QString& source) {
-    return pageLinks(source, LineFeeds::AsPairs);
+    return pageLinks(source);
 }
 
 QStringList scanFileReferences(const QString& source, const QString& baseUrl) {

@@ -28,11 +28,6 @@ void walkReferences(const QString& source, const QStringList& extensions,
 // previous page is not included: the window puts that in front and removes repeats again.
 QStringList scanPageLinks(const QString& source);
 
-// The page links scanPageLinks finds in the text FixCode makes of source, found in source as it
-// is, each line feed counted as the carriage return and line feed it will be; the search need
-// not wait for the line ends to be turned.
-QStringList scanPageLinksBeforeFixCode(const QString& source);
-
 // File references for the file finder: addresses, each reference put behind baseUrl unless it
 // is an address already, each address once, at the place of its first copy.
 QStringList scanFileReferences(const QString& source, const QString& baseUrl);

@@ -204,7 +204,7 @@ void TarvellMain::pageShown(quint64 setting, SourceBox::Outcome outcome) {
     Program::BaseURL = *folder;
     m_pageAddress = page.address;
     linkList()->clear();
-    if (outcome == SourceBox::Outcome::Shown && page.linksOfText) {
+    if (outcome == SourceBox::Outcome::Shown) {
         m_previousPage = Program::PageURL;
         listLinks(page.links);
     } else {

@@ -2,12 +2,10 @@
 
 #include "logic/documentdecoding.h"
 #include "logic/fixcode.h"
-#include "logic/pagetuning.h"
 #include "logic/referencescanner.h"
 #include "transfer/inet.h"
 #include "transfer/memorysink.h"
 
-#include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <utility>
@@ -27,24 +25,14 @@ PageResult preparePage(QByteArray document, const QByteArray& contentType, const
         document = QByteArray(); // not held twice while the rest runs
         if (*abandoned)
             return page;
-        // Up to a size, the links are searched on a second worker while the line ends are
-        // turned, in the page as it came; the page is then held twice until they are.
-        const bool searchedFirst = text.size() <= PageTuning::kSearchedBeforeFixCode;
-        QFuture<QStringList> found;
-        if (searchedFirst) {
-            found =
-                QtConcurrent::run([unfixed = text] { return scanPageLinksBeforeFixCode(unfixed); });
-        }
-        const qsizetype unfixedLength = text.size();
+        // The line ends are turned where the text lies, in the room decoding left, and the
+        // links are searched in the text as it is shown. Searching the page as it came on a
+        // second worker meanwhile held it twice, and once fresh memory came in large pages it
+        // was no faster (bench_fetchroad).
         FixCode(text);
-        // Without the memory to turn them, the line ends stay as they came; the links found
-        // before are then not those of the text.
-        page.linksOfText =
-            !searchedFirst || text.size() != unfixedLength || !text.contains(QLatin1Char('\n'));
-        if (searchedFirst)
-            page.links = found.takeResult();
-        else if (!*abandoned)
-            page.links = scanPageLinks(text);
+        if (*abandoned)
+            return page;
+        page.links = scanPageLinks(text);
         page.text = std::move(text);
     } catch (...) {
         // Out of memory on the way: the whole page or nothing.

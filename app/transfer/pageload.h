@@ -24,10 +24,7 @@ struct PageResult {
     std::optional<TransferFailure> failure; // empty when the page came whole
     QString text;
     QStringList links; // in the page's order, each once
-    // False when the links are not those of the text: without the memory to turn the line ends,
-    // the text stays as it came, and its links are to be searched again in what is shown.
-    bool linksOfText = false;
-    QUrl address; // where the page finally came from, after redirects
+    QUrl address;      // where the page finally came from, after redirects
     [[nodiscard]] bool succeeded() const { return !failure; }
 };
 Q_DECLARE_METATYPE(PageResult)
