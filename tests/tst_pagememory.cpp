@@ -1,4 +1,5 @@
 #include "logic/pagememory.h"
+#include "transfer/memorysink.h"
 
 #include <QFile>
 #include <QTest>
@@ -62,6 +63,8 @@ private slots:
     void theHeapKeepsAStretchInLargePagesUnwritten();
     void aFreedPageBufferIsReusedWithoutFaults();
     void aBufferBeyondTheHeapIsAskedForLargePages();
+    void aPageBeyondTheHeapIsAskedForLargePages_data();
+    void aPageBeyondTheHeapIsAskedForLargePages();
 };
 
 void TestPageMemory::initTestCase() {
@@ -107,6 +110,25 @@ void TestPageMemory::aBufferBeyondTheHeapIsAskedForLargePages() {
     // cleared on the window's thread when made. Not written here, so it costs no memory.
     const std::unique_ptr<char[]> document(new char[size_t(200) << 20]);
     QVERIFY(mappingHolding(document.get() + (100 << 20)).largePagesAsked);
+}
+
+void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages_data() {
+    QTest::addColumn<qint64>("announced");
+    QTest::newRow("its length announced") << (qint64(200) << 20);
+    QTest::newRow("its length not announced") << qint64(0);
+}
+
+void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
+    // A page bigger than the heap keeps comes into memory mapped for it alone, first reserved
+    // or grown as it comes; the bytes are written there for the first time.
+    QFETCH(qint64, announced);
+    MemorySink sink(qint64(1) << 30, QString());
+    QVERIFY(!sink.begin(announced));
+    const QByteArray chunk(qsizetype(1) << 20, 'x');
+    for (int megabyte = 0; megabyte < 144; ++megabyte)
+        QVERIFY(!sink.write(chunk));
+    const QByteArray page = sink.takeDocument();
+    QVERIFY(mappingHolding(page.constData() + page.size() - 1).largePagesAsked);
 }
 
 QTEST_GUILESS_MAIN(TestPageMemory)

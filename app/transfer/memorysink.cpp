@@ -1,5 +1,7 @@
 #include "transfer/memorysink.h"
 
+#include "logic/largepages.h"
+
 #include <utility>
 
 namespace {
@@ -22,8 +24,10 @@ std::optional<TransferFailure> MemorySink::begin(qint64 announced) {
             tr("%1 is %2 bytes long, more than the %3 bytes accepted.")
                 .arg(documentName(), QString::number(announced), QString::number(m_limit)));
     }
-    if (announced > 0)
+    if (announced > 0) {
         m_document.reserve(qMin(announced, largestReservation));
+        adviseLargePages(m_document.data(), m_document.capacity());
+    }
     return std::nullopt;
 }
 
@@ -33,7 +37,12 @@ std::optional<TransferFailure> MemorySink::write(QByteArrayView bytes) {
                                tr("%1 is larger than the %2 bytes accepted.")
                                    .arg(documentName(), QString::number(m_limit)));
     }
+    const qsizetype room = m_document.capacity();
     m_document.append(bytes);
+    // A document beyond the heap's buffers lies in memory mapped for it alone, and grows there;
+    // the bytes still to come are written into it for the first time.
+    if (m_document.capacity() != room)
+        adviseLargePages(m_document.data(), m_document.capacity());
     return std::nullopt;
 }
 
