@@ -65,6 +65,7 @@ private slots:
     void aBufferBeyondTheHeapIsAskedForLargePages();
     void aPageBeyondTheHeapIsAskedForLargePages_data();
     void aPageBeyondTheHeapIsAskedForLargePages();
+    void aLengthAnnouncedButNeverSentCostsNoMemory();
 };
 
 void TestPageMemory::initTestCase() {
@@ -129,6 +130,19 @@ void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
         QVERIFY(!sink.write(chunk));
     const QByteArray page = sink.takeDocument();
     QVERIFY(mappingHolding(page.constData() + page.size() - 1).largePagesAsked);
+}
+
+void TestPageMemory::aLengthAnnouncedButNeverSentCostsNoMemory() {
+    // The whole announced length is reserved; what a hostile server never sends is never
+    // written, and so never held.
+    MemorySink sink(qint64(1) << 30, QString());
+    QVERIFY(!sink.begin(qint64(1) << 30));
+    QVERIFY(!sink.write(QByteArray(4096, 'x')));
+    const QByteArray page = sink.takeDocument();
+    const Mapping mapping = mappingHolding(page.constData() + (qsizetype(512) << 20));
+    QVERIFY2(mapping.size >= qsizetype(512) << 20, qPrintable(QString::number(mapping.size)));
+    QVERIFY2(mapping.residentBytes <= qsizetype(4) << 20,
+             qPrintable(QString::number(mapping.residentBytes)));
 }
 
 QTEST_GUILESS_MAIN(TestPageMemory)

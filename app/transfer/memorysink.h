@@ -25,6 +25,7 @@ public:
 
 private:
     [[nodiscard]] QString documentName() const;
+    void growInLargePages(qsizetype needed);
 
     qint64 m_limit;
     QString m_source;
