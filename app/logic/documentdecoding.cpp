@@ -1,9 +1,8 @@
 #include "logic/documentdecoding.h"
 
-#include "logic/pagetuning.h"
-
 #include "logic/largepages.h"
 #include "logic/metaprescan.h"
+#include "logic/pagetuning.h"
 
 #include <QHash>
 #include <QList>

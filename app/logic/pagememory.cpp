@@ -8,7 +8,6 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -19,7 +18,6 @@ namespace {
 // and asks for that stretch in pages of 2 MB: the system gives them only over stretches of which
 // nothing was written yet, and the heap otherwise grows a little at a time, writing as it goes.
 void growHeapInLargePages() {
-    constexpr quintptr kLargePage = quintptr(2) << 20;
     // Larger than anything free this early, so the heap has to grow for it.
     constexpr qsizetype kFirstRequest = qsizetype(4) << 20;
     // The C library's own padding of the heap's growth, put back after this one growth.
@@ -31,10 +29,7 @@ void growHeapInLargePages() {
     void* volatile first = std::malloc(size_t(kFirstRequest));
     mallopt(M_TOP_PAD, kDefaultTopPad);
     const auto after = reinterpret_cast<quintptr>(sbrk(0));
-    const quintptr from = (before + kLargePage - 1) & ~(kLargePage - 1);
-    const quintptr to = after & ~(kLargePage - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    adviseLargePages(reinterpret_cast<void*>(before), qsizetype(after - before));
     std::free(first);
 }
 #endif
@@ -64,11 +59,11 @@ void reuseFreedPageMemory() {
 #endif
 
 #ifndef TARVELL_ADDRESS_SANITIZER
-// Every C++ allocation goes through here, the editor's among them: the editor clears a buffer as
-// big as the page when it makes a document for it, on the window's thread, and for a page of
-// 200 MiB the faults of that clearing in pages of 4 KB froze the window for half a second
-// (bench_bigpage). A buffer that big is mapped afresh, so it is asked for large pages before
-// it is written. The address sanitizer brings its own allocation, which this would bypass.
+// Every C++ allocation goes through here, the editor's among them: the document the editor makes
+// for a big page is as big as the page, and written in pages of 4 KB its faults cost more than
+// the writing (bench_bigpage). A buffer that big is mapped afresh, so it is asked for large pages
+// before it is written. The address sanitizer brings its own allocation, which this would
+// bypass.
 void* operator new(std::size_t size) {
     for (;;) {
         if (void* memory = std::malloc(size == 0 ? 1 : size)) {

@@ -41,8 +41,8 @@ inline constexpr qsizetype kFreedMemoryKept = qsizetype(128) << 20;
 inline constexpr qsizetype kEditorSliceLength = qsizetype(4) << 20;
 
 // Room for typing in the source box's new document beyond the text it is made for; the editor
-// makes more as it is needed. Every byte of room is cleared when the document is made, on the
-// window's thread, so a little is what it gets.
+// makes more as it is needed. The packaged editor clears every byte of room when the document is
+// made, on the window's thread, so a little is what it gets.
 inline constexpr qsizetype kEditorDocumentRoom = qsizetype(64) << 10;
 
 // The longest text the source box keeps a copy of beside the editor's own, and colours: a

@@ -1,9 +1,8 @@
 #include "logic/referencescanner.h"
 
-#include "logic/pagetuning.h"
-
 #include "logic/duplicateremoval.h"
 #include "logic/linkresolution.h"
+#include "logic/pagetuning.h"
 #include "logic/trimspaces.h"
 
 #include <QSet>

@@ -178,13 +178,12 @@ void* SourceBox::newLoader(qsizetype room, bool coloured) {
 
 namespace {
 
-// Hands the text to a loader in slices of sliceLength characters, each converted to UTF-8 on
-// its own; stops early once stop() says so. False when the loader could not take a slice.
+// Hands the text to a loader a slice at a time, each converted to UTF-8 on its own; stops early
+// once stop() says so. False when the loader could not take a slice.
 template <typename Stop>
-bool fillLoader(ILoader* loader, const QString& text, qsizetype sliceLength, bool* loneSurrogate,
-                Stop stop) {
+bool fillLoader(ILoader* loader, const QString& text, bool* loneSurrogate, Stop stop) {
     for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = std::min(text.size(), start + sliceLength);
+        qsizetype end = std::min(text.size(), start + PageTuning::kEditorSliceLength);
         // Both halves of a surrogate pair go in together.
         if (end < text.size() && text.at(end - 1).isHighSurrogate() && end - 1 > start)
             --end;
@@ -213,8 +212,7 @@ bool SourceBox::setSourceText(const QString& text) {
     bool loneSurrogate = false;
     // Sized for the text, the document takes slices without growing; the UTF-8 is never held
     // whole beside the text.
-    if (!fillLoader(loader, text, PageTuning::kEditorSliceLength, &loneSurrogate,
-                    [] { return false; })) {
+    if (!fillLoader(loader, text, &loneSurrogate, [] { return false; })) {
         loader->Release();
         throw std::bad_alloc();
     }
@@ -237,8 +235,8 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
         // Made here, where the editor lives, with room for the text as it is when it is ASCII,
         // as mark-up mostly is: filled slice by slice, a document without that room grows by a
         // sixth at a time and copies itself over and over (a 200 MiB page took twice as long
-        // and a fifth more memory at its peak). The room is cleared here, a few milliseconds
-        // for a page of megabytes.
+        // and a fifth more memory at its peak). The editor built from source leaves the room as
+        // it is; the packaged one clears it here, a few milliseconds for a page of megabytes.
         fill->loader = static_cast<ILoader*>(
             newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
     } catch (const std::bad_alloc&) {
@@ -269,10 +267,9 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
     // The worker alone touches the loader until it is done; the document it fills belongs to no
     // view yet.
     watcher->setFuture(QtConcurrent::run([fill, text] {
-        fill->complete =
-            fillLoader(fill->loader, text, PageTuning::kEditorSliceLength, &fill->loneSurrogate,
-                       [&fill] { return fill->abandoned.load(); }) &&
-            !fill->abandoned;
+        fill->complete = fillLoader(fill->loader, text, &fill->loneSurrogate,
+                                    [&fill] { return fill->abandoned.load(); }) &&
+                         !fill->abandoned;
     }));
     return setting;
 }
