@@ -45,6 +45,13 @@ inline constexpr qsizetype kEditorSliceLength = qsizetype(4) << 20;
 // made, on the window's thread, so a little is what it gets.
 inline constexpr qsizetype kEditorDocumentRoom = qsizetype(64) << 10;
 
+// "Take out HTML" strips a text of up to this many characters where it stands, on the window's
+// thread: a few milliseconds. A longer one is stripped and put into the editor on a worker, the
+// window drawing meanwhile: on the 12 MB page, the first strip after the page was shown, on
+// memory not used before, took 40 ms and filling the editor as much again. Measured by
+// bench_fetchroad.
+inline constexpr qsizetype kStrippedWhereItStandsLength = qsizetype(1) << 20;
+
 // The longest text the source box keeps a copy of beside the editor's own, and colours: a
 // longer page would be held twice (and need a byte of style per byte) for as long as it is
 // shown, so it is read back from the editor when asked for, and shown without colour.

@@ -5,6 +5,7 @@
 #include "logic/baseurl.h"
 #include "logic/duplicateremoval.h"
 #include "logic/linkresolution.h"
+#include "logic/pagetuning.h"
 #include "logic/programstate.h"
 #include "logic/referencescanner.h"
 #include "logic/tagstripper.h"
@@ -63,8 +64,10 @@ TarvellMain::TarvellMain(QWidget* parent)
     bindButtons();
     if (addressBox())
         addressBox()->installEventFilter(this);
-    if (sourceBox())
+    if (sourceBox()) {
         connect(sourceBox(), &SourceBox::textSet, this, &TarvellMain::pageShown);
+        connect(sourceBox(), &SourceBox::textSet, this, &TarvellMain::stripShown);
+    }
     // The run ends with this window, however it went.
     connect(new NativeWindowWatch(this), &NativeWindowWatch::destroyedOutside, this, [this] {
         close();
@@ -84,8 +87,32 @@ void TarvellMain::bindButtons() {
     };
     for (const auto& [name, handler] : handlers) {
         auto method = handler;
-        button(name).onClick(this, [this, method] { (this->*method)(); });
+        button(name).onClick(this, [this, method] { command(method); });
     }
+}
+
+void TarvellMain::command(Command handler) {
+    // While a big page is stripped aside, the user's commands wait their turn, as they would
+    // behind a strip that simply ran: each acts on the text the ones before it left. The window
+    // meanwhile goes on drawing.
+    if (m_awaitedStrip != 0) {
+        m_commandsAfterStrip.append(handler);
+        return;
+    }
+    (this->*handler)();
+}
+
+void TarvellMain::stripShown(quint64 setting, SourceBox::Outcome outcome) {
+    if (setting != m_awaitedStrip)
+        return;
+    m_awaitedStrip = 0;
+    const QPointer<TarvellMain> self(this);
+    // Out of memory: the box keeps the text it had, and the user is told.
+    if (outcome == SourceBox::Outcome::Failed)
+        MessageBox::show(this, QStringLiteral("There was an error."), MessageButtons::Ok,
+                         MessageIcon::Stop);
+    while (self && m_awaitedStrip == 0 && !m_commandsAfterStrip.isEmpty())
+        (this->*m_commandsAfterStrip.takeFirst())();
 }
 
 void TarvellMain::load() {
@@ -126,7 +153,7 @@ bool TarvellMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == addressBox() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            getHtmlSource();
+            command(&TarvellMain::getHtmlSource);
             // Not swallowed: the address box still receives its Enter.
             return false;
         }
@@ -139,6 +166,8 @@ void TarvellMain::closeEvent(QCloseEvent* event) {
     // until the server answers or stalls. Nobody is left to be told.
     if (stopPageLoad())
         fetchButton().setCaption(QString::fromLatin1(IdleCaption));
+    // Nor is anybody left to carry out what was clicked while a big page was being stripped.
+    m_commandsAfterStrip.clear();
     FadedWindow::closeEvent(event);
 }
 
@@ -314,8 +343,13 @@ void TarvellMain::replaceAll() {
 }
 
 void TarvellMain::takeOutHtml() {
-    // Stripping even a page of megabytes takes less than a few frames: it simply runs.
-    sourceBox()->setSourceText(::takeOutHtml(sourceBox()->sourceText()));
+    const QString text = sourceBox()->sourceText();
+    if (text.size() <= PageTuning::kStrippedWhereItStandsLength) {
+        sourceBox()->setSourceText(::takeOutHtml(text));
+        return;
+    }
+    // Stripped on a worker and put in the box there; the box is read-only until it is shown.
+    m_awaitedStrip = sourceBox()->setSourceTextAside(text, &::takeOutHtml);
 }
 
 void TarvellMain::copyAll() {

@@ -9,6 +9,7 @@
 #include "widgets/fadedwindow.h"
 #include "widgets/sourcebox.h"
 
+#include <QList>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -34,7 +35,9 @@ public:
 
     // Button handlers; a click on a button runs them, and so may other handlers and tests.
     // The file finder opens modally and the handler returns once it is shown. A page loads
-    // while the handler that started it has returned; its end is told by the caption.
+    // while the handler that started it has returned; its end is told by the caption. A big
+    // page is stripped while the handler has returned too; a click or an Enter meanwhile is
+    // carried out once the stripped text is shown.
     void getHtmlSource(); // Lumet1: fetch, or cancel the running fetch
     void findNext();      // Lumet2
     void copyAll();       // Lumet3
@@ -76,7 +79,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    using Command = void (TarvellMain::*)();
     void bindButtons();
+    // Runs a command the user gave, or keeps it for when the strip under way is shown.
+    void command(Command handler);
+    void stripShown(quint64 setting, SourceBox::Outcome outcome);
     void growTitle();
     void titleClockTicked();
     // The steps of a page load after the fetch: the page is shown, then its links are listed.
@@ -94,9 +101,11 @@ private:
     Form m_form;
     Inet* m_transfer = nullptr; // the window's own transfer component
     PageLoad* m_pageLoad = nullptr;
-    PageResult m_loadedPage;   // fetched, while the box takes its text
-    quint64 m_awaitedText = 0; // the box's setting of the loaded page's text, while it runs
-    bool m_stopping = false;   // a load is being stopped: its end is not told
+    PageResult m_loadedPage;    // fetched, while the box takes its text
+    quint64 m_awaitedText = 0;  // the box's setting of the loaded page's text, while it runs
+    bool m_stopping = false;    // a load is being stopped: its end is not told
+    quint64 m_awaitedStrip = 0; // the box's setting of a stripped text, while it is made
+    QList<Command> m_commandsAfterStrip; // given while it was made, in their order
     QTimer m_titleClock;
     qsizetype m_titleShown = 0; // characters of the title shown
     double m_titleStepStart = 0;

@@ -142,6 +142,7 @@ struct SourceBox::Fill {
     std::atomic<bool> abandoned{false};
     bool complete = false;      // every slice went in
     bool loneSurrogate = false; // the editor holds the text changed
+    QString text;               // the text shown once it is in place
     ~Fill() {
         if (loader)
             loader->Release();
@@ -163,6 +164,7 @@ void SourceBox::cancelTextAside() {
         return;
     abandonFill();
     ++m_settings;
+    setReadOnly(false);
 }
 
 void* SourceBox::newLoader(qsizetype room, bool coloured) {
@@ -226,7 +228,7 @@ bool SourceBox::setSourceText(const QString& text) {
     return !loneSurrogate;
 }
 
-quint64 SourceBox::setSourceTextAside(const QString& text) {
+quint64 SourceBox::setSourceTextAside(const QString& text, Change change) {
     abandonFill();
     const quint64 setting = ++m_settings;
     const bool coloured = text.size() <= PageTuning::kKeptTextLength;
@@ -237,6 +239,7 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
         // sixth at a time and copies itself over and over (a 200 MiB page took twice as long
         // and a fifth more memory at its peak). The editor built from source leaves the room as
         // it is; the packaged one clears it here, a few milliseconds for a page of megabytes.
+        // A changed text is given the room of the text it is made from; changes shorten.
         fill->loader = static_cast<ILoader*>(
             newLoader(text.size() + PageTuning::kEditorDocumentRoom, coloured));
     } catch (const std::bad_alloc&) {
@@ -246,9 +249,11 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
         return setting;
     }
     m_fill = fill;
+    if (change)
+        setReadOnly(true);
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcher<void>::finished, this,
-            [this, watcher, fill, setting, coloured, text] {
+            [this, watcher, fill, setting, coloured] {
                 watcher->deleteLater();
                 if (m_fill == fill)
                     m_fill.reset();
@@ -256,18 +261,25 @@ quint64 SourceBox::setSourceTextAside(const QString& text) {
                     emit textSet(setting, Outcome::Superseded);
                     return;
                 }
+                setReadOnly(false);
                 if (!fill->complete) {
                     emit textSet(setting, Outcome::Failed);
                     return;
                 }
                 showDocument(std::exchange(fill->loader, nullptr)->ConvertToDocument(), coloured);
-                m_shownText = fill->loneSurrogate || !coloured ? QString() : text;
+                m_shownText =
+                    fill->loneSurrogate || !coloured ? QString() : std::exchange(fill->text, {});
                 emit textSet(setting, fill->loneSurrogate ? Outcome::Changed : Outcome::Shown);
             });
     // The worker alone touches the loader until it is done; the document it fills belongs to no
     // view yet.
-    watcher->setFuture(QtConcurrent::run([fill, text] {
-        fill->complete = fillLoader(fill->loader, text, &fill->loneSurrogate,
+    watcher->setFuture(QtConcurrent::run([fill, text, change] {
+        try {
+            fill->text = change ? change(text) : text;
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        fill->complete = fillLoader(fill->loader, fill->text, &fill->loneSurrogate,
                                     [&fill] { return fill->abandoned.load(); }) &&
                          !fill->abandoned;
     }));

@@ -37,8 +37,11 @@ public:
     // worker, and takes the old one's place once complete. Returns at once with a number for
     // this setting; textSet() follows from the event loop with the same number, exactly once.
     // The box goes on showing (and taking edits to) what it had meanwhile; any text set in that
-    // time wins, and the one set aside is dropped.
-    quint64 setSourceTextAside(const QString& text);
+    // time wins, and the one set aside is dropped. Given a change, the worker first makes the
+    // text to show from the one given, and the box is read-only until the setting ends, so that
+    // nothing typed meanwhile is lost.
+    using Change = QString (*)(const QString&);
+    quint64 setSourceTextAside(const QString& text, Change change = nullptr);
     // Drops the text being set aside, if any: the box keeps what it shows.
     void cancelTextAside();
 
