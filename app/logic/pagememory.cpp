@@ -8,12 +8,37 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#include <thread>
 #endif
 
 namespace {
 
 #ifdef __GLIBC__
+// Has the system back the stretch in memory now, on a thread of its own, while the window is
+// made and the user types an address: on a virtual machine, memory the host has not backed
+// lately costs it time at the first touch, and a first page after other programs freed a lot
+// took 3 to 4.7 times what curl took instead of 1.1 to 1.4. The system only fills in what is
+// not there yet and changes no content, so the heap may hand out and write the same memory
+// meanwhile.
+void backInTheBackground(quintptr from, quintptr to) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr quintptr large = quintptr(2) << 20;
+    from = (from + large - 1) & ~(large - 1);
+    to &= ~(large - 1);
+    if (to <= from)
+        return;
+    std::thread([from, to] {
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+    }).detach();
+#else
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+#endif
+}
+
 // Grows the heap at once by about what it keeps for pages, before anything is written there,
 // and asks for that stretch in pages of 2 MB: the system gives them only over stretches of which
 // nothing was written yet, and the heap otherwise grows a little at a time, writing as it goes.
@@ -31,6 +56,7 @@ void growHeapInLargePages() {
     const auto after = reinterpret_cast<quintptr>(sbrk(0));
     adviseLargePages(reinterpret_cast<void*>(before), qsizetype(after - before));
     std::free(first);
+    backInTheBackground(before, after);
 }
 #endif
 

@@ -27,7 +27,8 @@ inline constexpr qsizetype kLinkCharactersPerBatch = qsizetype(8) << 20;
 // Buffers up to this size come from the heap, which keeps up to kFreedMemoryKept it has freed
 // for the next page, already written: a fresh buffer costs a page fault every 4 KB, which took
 // about a third of the road from Enter to the link list. The heap is grown by about that much
-// at the start and asked for large pages, so even the first page's buffers cost few faults.
+// at the start, asked for large pages and backed on a worker, so even the first page's buffers
+// cost few faults and no wait for fresh memory.
 // Bigger buffers are mapped afresh and asked for large pages. 32 MiB is the largest threshold
 // the C library accepts; with less than 128 MiB kept, what a 12 MB page frees went back and had
 // to be cleared again. Measured by bench_fetchroad (its page faults too) and, for the peak,
