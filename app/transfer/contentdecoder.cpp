@@ -78,6 +78,8 @@ bool ContentDecoder::feed(QByteArrayView packed, const Output& output) {
         m_error = refusal();
         return false;
     }
+    if (m_passingOver)
+        return true;
     QByteArray joined;
     if (!m_stream) {
         // The deflate check needs two bytes.
@@ -98,9 +100,11 @@ bool ContentDecoder::feed(QByteArrayView packed, const Output& output) {
     while (z.avail_in > 0) {
         if (m_ended) {
             // Bytes after the end: another gzip member follows, or the rest is padding that
-            // browsers pass over too.
-            if (m_coding != Coding::Gzip || *z.next_in != 0x1F)
+            // browsers pass over too, all of it, however it arrives.
+            if (m_coding != Coding::Gzip || *z.next_in != 0x1F) {
+                m_passingOver = true;
                 return true;
+            }
             inflateReset(&z);
             m_ended = false;
         }

@@ -46,5 +46,6 @@ private:
     std::unique_ptr<Stream> m_stream; // once the first packed bytes have come
     QByteArray m_head;                // a deflate stream's first byte, until its second comes
     bool m_ended = false;             // the last member's end marker has come
+    bool m_passingOver = false;       // bytes that start no member came after it: the rest too
     QString m_error;
 };
