@@ -2,6 +2,13 @@
 
 #include <QtGlobal>
 
+// The whole pages of 2 MB that fit in a stretch of memory, from and to; empty when none does.
+struct LargePageSpan {
+    quintptr from = 0;
+    quintptr to = 0;
+};
+LargePageSpan wholeLargePages(const void* start, qsizetype length);
+
 // A big buffer written for the first time costs a page fault every 4 KB, more than writing it;
 // in pages of 2 MB the system needs one fault where it needed 512. For a buffer of more than
 // 32 MiB, which the system maps afresh every time, this asks for such pages over the whole

@@ -23,19 +23,17 @@ namespace {
 // took 3 to 4.7 times what curl took instead of 1.1 to 1.4. The system only fills in what is
 // not there yet and changes no content, so the heap may hand out and write the same memory
 // meanwhile.
-void backInTheBackground(quintptr from, quintptr to) {
+void backInTheBackground(void* start, qsizetype length) {
 #ifdef MADV_POPULATE_WRITE
-    constexpr quintptr large = quintptr(2) << 20;
-    from = (from + large - 1) & ~(large - 1);
-    to &= ~(large - 1);
-    if (to <= from)
+    const LargePageSpan span = wholeLargePages(start, length);
+    if (span.to <= span.from)
         return;
-    std::thread([from, to] {
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+    std::thread([span] {
+        madvise(reinterpret_cast<void*>(span.from), span.to - span.from, MADV_POPULATE_WRITE);
     }).detach();
 #else
-    Q_UNUSED(from);
-    Q_UNUSED(to);
+    Q_UNUSED(start);
+    Q_UNUSED(length);
 #endif
 }
 
@@ -54,9 +52,10 @@ void growHeapInLargePages() {
     void* volatile first = std::malloc(size_t(kFirstRequest));
     mallopt(M_TOP_PAD, kDefaultTopPad);
     const auto after = reinterpret_cast<quintptr>(sbrk(0));
-    adviseLargePages(reinterpret_cast<void*>(before), qsizetype(after - before));
+    auto* const stretch = reinterpret_cast<void*>(before);
+    adviseLargePages(stretch, qsizetype(after - before));
     std::free(first);
-    backInTheBackground(before, after);
+    backInTheBackground(stretch, qsizetype(after - before));
 }
 #endif
 
