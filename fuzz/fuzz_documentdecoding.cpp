@@ -1,5 +1,6 @@
 // Decoding any fetched document. Input: the Content-Type header, a line feed, the body. No
-// body byte becomes more than one character, and the same bytes always give the same text. The
+// body byte becomes more than one character, and the same bytes always give the same text,
+// however they come: in pieces of any size, into slices of any size. The
 // meta search reads nothing past its reach: handed a copy of exactly the reach, in a block of
 // its own that the sanitizer guards to the byte, it finds what it finds in the whole body, and
 // whatever follows the reach never changes its answer, which is an encoding a meta may declare.
@@ -24,6 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A copy elsewhere in memory: nothing but the bytes themselves may count.
     const QByteArray again = body.toByteArray();
     FUZZ_CHECK(decodeDocument(again, contentType) == text);
+    // Sizes from the body's first bytes, so that the fuzzer steers them too.
+    const qsizetype slice = body.isEmpty() ? 1 : 1 + static_cast<unsigned char>(body[0]) % 23;
+    const qsizetype piece = body.size() < 2 ? 1 : 1 + static_cast<unsigned char>(body[1]) % 31;
+    DocumentDecoder inPieces(contentType, -1, slice);
+    for (qsizetype at = 0; at < body.size(); at += piece)
+        inPieces.feed(body.sliced(at, std::min(piece, body.size() - at)));
+    FUZZ_CHECK(inPieces.finish() == text);
 
     const qsizetype reach = std::min(body.size(), metaSearchReach);
     const std::unique_ptr<char[]> exactReach(new char[std::size_t(reach)]);

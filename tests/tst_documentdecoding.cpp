@@ -2,8 +2,11 @@
 
 #include "logic/documentdecoding.h"
 #include "logic/metaprescan.h"
+#include "logic/pagetuning.h"
 
 #include <QTest>
+
+#include <algorithm>
 
 class TestDocumentDecoding : public QObject {
     Q_OBJECT
@@ -53,7 +56,7 @@ void TestDocumentDecoding::decodes_data() {
     QTest::newRow("unknown label falls back to UTF-8")
         << QByteArray("\xC3\xA9") << QByteArray("text/html; charset=klingon") << QString("\u00E9");
     // Big documents are decoded a few megabytes at a time; no character may notice.
-    const qsizetype slice = qsizetype(4) << 20;
+    const qsizetype slice = PageTuning::kDecodingSliceBytes;
     const QByteArray run(slice - 2, 'a');
     QTest::newRow("three-byte character across the first slice's end")
         << run + "\xE2\x82\xAC\xF0\x9F\x98\x80z" << QByteArray()
@@ -72,6 +75,22 @@ void TestDocumentDecoding::decodes_data() {
     QTest::newRow("meta x-user-defined reads as windows-1252")
         << QByteArray("<meta charset=x-user-defined>\x80") << QByteArray()
         << QString("<meta charset=x-user-defined>\u20AC");
+    // Cut into slices of a byte or of eleven, these cross every slice's end.
+    QTest::newRow("characters of every length after a byte-order mark, and marks within")
+        << "\xEF\xBB\xBF" +
+               QByteArray("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBB\xBF").repeated(3) + 'z'
+        << QByteArray() << QString("a\u00E9\u20AC\U0001F600\uFEFF").repeated(3) + 'z';
+    QTest::newRow("a UTF-16 pair after a byte-order mark, big-endian")
+        << QByteArray("\xFE\xFF\x00"
+                      "a\xD8\x3D\xDE\x00\x00z",
+                      10)
+        << QByteArray() << QString("a\U0001F600z");
+    QTest::newRow("declared, decoded as it comes past the first 4 KB")
+        << QByteArray(5000, 'a') + "\xC3\xA9" << QByteArray("text/html; charset=utf-8")
+        << QString(5000, 'a') + "\u00E9";
+    QTest::newRow("a byte that is not UTF-8 after characters that are: windows-1252 throughout")
+        << QByteArray("caf\xC3\xA9 \xE2\x82\xAC!\xE9 ok") << QByteArray()
+        << QString("caf\u00C3\u00A9 \u00E2\u201A\u00AC!\u00E9 ok");
     QTest::newRow("windows-1252 at either end of its table of 0x80 to 0x9F")
         << QByteArray("\x7F\x80\x9F\xA0\xFF") << QByteArray("text/html; charset=windows-1252")
         << QString("\u007F\u20AC\u0178\u00A0\u00FF");
@@ -84,6 +103,19 @@ void TestDocumentDecoding::decodes() {
 
     const QString decoded = decodeDocument(body, contentType);
     QVERIFY(decoded == text); // not QCOMPARE: megabytes would be printed on failure
+
+    // However the bytes come, a byte at a time into tiny slices, or in pieces that are not
+    // slices, and without the length known beforehand, the text is the same.
+    const bool small = body.size() < 65536;
+    const QList<qsizetype> slices =
+        small ? QList<qsizetype>{1, 11} : QList<qsizetype>{PageTuning::kDecodingSliceBytes};
+    for (const qsizetype slice : slices) {
+        DocumentDecoder decoder(contentType, -1, slice);
+        const qsizetype piece = small ? 1 : 4093;
+        for (qsizetype at = 0; at < body.size(); at += piece)
+            decoder.feed(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)));
+        QVERIFY2(decoder.finish() == text, qPrintable(QString::number(slice)));
+    }
 }
 
 void TestDocumentDecoding::findsTheMetaCharset_data() {

@@ -9,8 +9,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-
-#include <optional>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -110,8 +110,6 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-constexpr qsizetype kSliceBytes = PageTuning::kDecodingSliceBytes;
-
 // A text of the given length with room for the CR LF line ends the shown text gets (FixCode),
 // which then go in where the text lies.
 QString textWithRoom(qsizetype length) {
@@ -120,8 +118,9 @@ QString textWithRoom(qsizetype length) {
     return text;
 }
 
-// Where a slice of UTF-8 may end: before the lead byte of a sequence the slice would cut.
-qsizetype utf8Cut(QByteArrayView bytes, qsizetype end) {
+// Where a piece of UTF-8 may end: before the lead byte of a sequence its end would cut.
+qsizetype utf8Cut(QByteArrayView bytes) {
+    const qsizetype end = bytes.size();
     for (qsizetype back = 0; back < 4 && end - back > 0; ++back) {
         const auto byte = static_cast<unsigned char>(bytes[end - back - 1]);
         if ((byte & 0xC0) != 0x80)
@@ -130,63 +129,32 @@ qsizetype utf8Cut(QByteArrayView bytes, qsizetype end) {
     return end;
 }
 
-// Where a slice of UTF-16 may end: on a whole unit, and not between the two of a pair.
-qsizetype utf16Cut(QByteArrayView bytes, qsizetype end, bool bigEndian) {
-    end &= ~qsizetype(1);
+// Where a piece of UTF-16 may end: on a whole unit, and not between the two of a pair.
+qsizetype utf16Cut(QByteArrayView bytes, bool bigEndian) {
+    const qsizetype end = bytes.size() & ~qsizetype(1);
     if (end < 2)
         return end;
     const auto high = static_cast<unsigned char>(bytes[end - (bigEndian ? 2 : 1)]);
     return (high & 0xFC) == 0xD8 ? end - 2 : end;
 }
 
-// Decodes slice by slice, each on its own (so a sequence cut off at the very end still gives a
-// replacement character instead of being held back).
-QString decodeSliced(QByteArrayView bytes, QStringConverter::Encoding encoding,
-                     bool* error = nullptr) {
-    // Decoded straight into the text, which never needs more characters than there are bytes.
-    QString text =
-        textWithRoom(encoding == QStringConverter::Utf8 ? bytes.size() : bytes.size() / 2 + 1);
-    QChar* const begin = text.data();
-    QChar* out = begin;
-    adviseLargePages(begin, text.capacity() * qsizetype(sizeof(QChar)));
-    for (qsizetype start = 0; start < bytes.size();) {
-        qsizetype end = std::min(bytes.size(), start + kSliceBytes);
-        if (end < bytes.size()) {
-            const qsizetype cut = encoding == QStringConverter::Utf8
-                                      ? utf8Cut(bytes, end)
-                                      : utf16Cut(bytes, end, encoding == QStringConverter::Utf16BE);
-            if (cut > start)
-                end = cut;
-        }
-        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-        out = decoder.appendToBuffer(out, bytes.sliced(start, end - start));
-        if (error && decoder.hasError()) {
-            // Not the encoding the caller hoped for: the rest need not be decoded.
-            *error = true;
-            return {};
-        }
-        start = end;
-    }
-    text.truncate(out - begin);
-    return text;
-}
+// The bytes of a character cut off by a slice's end number at most four; decoded with this
+// many of the next slice's, they are whole again and the cut after them falls past them.
+constexpr qsizetype kJoinedBytes = 8;
 
 // Windows-1252 is decoded by table rather than by QStringDecoder: Qt knows it by name only when
 // built with ICU, and the fallback must give the same characters on every platform. The five
 // undefined bytes map to the C1 controls of the same value, as browsers do, so nothing is lost.
-QString decodeWindows1252(QByteArrayView bytes) {
+QChar* decodeWindows1252(QByteArrayView bytes, QChar* out) {
     static constexpr char16_t high[32] = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text = textWithRoom(bytes.size());
-    QChar* out = text.data();
-    adviseLargePages(out, text.capacity() * qsizetype(sizeof(QChar)));
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        out[i] = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
     }
-    return text;
+    return out;
 }
 
 // Bytes above 0x7F go to a private-use block, one character each, as the web defines it.
@@ -200,9 +168,10 @@ QString decodeUserDefined(QByteArrayView bytes) {
     return text;
 }
 
-// The platform's converter under the names it may know the encoding by, the web's own variant
-// first (Big5 is Big5-HKSCS on the web, Shift_JIS is Windows-31J, EUC-KR is Windows-949).
-std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView bytes) {
+// The name the platform's converter knows an encoding by, trying the web's own variant first
+// (Big5 is Big5-HKSCS on the web, Shift_JIS is Windows-31J, EUC-KR is Windows-949); empty
+// when it knows none.
+QByteArray platformName(const QByteArray& encoding) {
     QList<QByteArray> names{encoding};
     if (encoding == "Big5")
         names.prepend("Big5-HKSCS");
@@ -215,33 +184,23 @@ std::optional<QString> decodeByName(const QByteArray& encoding, QByteArrayView b
     else if (encoding == "ISO-8859-8-I")
         names.append("ISO-8859-8");
     for (const QByteArray& name : std::as_const(names)) {
-        QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
-        if (decoder.isValid())
-            return QString(decoder(bytes));
+        if (QStringDecoder(name.constData()).isValid())
+            return name;
     }
-    return std::nullopt;
+    return {};
 }
 
-// Nothing when the label names no encoding, or one this platform cannot decode.
-std::optional<QString> decodeAs(QByteArrayView label, QByteArrayView bytes) {
-    const QByteArray encoding = encodingForLabel(label);
-    if (encoding.isEmpty())
-        return std::nullopt;
-    if (encoding == "windows-1252")
-        return decodeWindows1252(bytes);
-    if (encoding == "UTF-8")
-        return decodeSliced(bytes, QStringConverter::Utf8);
-    if (encoding == "UTF-16LE")
-        return decodeSliced(bytes, QStringConverter::Utf16LE);
-    if (encoding == "UTF-16BE")
-        return decodeSliced(bytes, QStringConverter::Utf16BE);
+// The encodings decoded whole, at the end: those only the platform's converters know, and two
+// the web defines by rules of its own.
+QString decodeWhole(const QByteArray& encoding, QByteArrayView bytes) {
     if (encoding == "x-user-defined")
         return decodeUserDefined(bytes);
     // Encodings that were used to smuggle scripts past filters read as one replacement
     // character, as in browsers.
     if (encoding == "replacement")
         return bytes.isEmpty() ? QString() : QString(QChar::ReplacementCharacter);
-    return decodeByName(encoding, bytes);
+    QStringDecoder decoder(platformName(encoding).constData(), QStringConverter::Flag::Stateless);
+    return decoder(bytes);
 }
 
 QByteArray charsetOfContentType(const QByteArray& contentType) {
@@ -273,29 +232,209 @@ QByteArray encodingForLabel(QByteArrayView label) {
 }
 
 QString decodeDocument(QByteArrayView body, const QByteArray& contentType) {
+    DocumentDecoder decoder(contentType, body.size());
+    decoder.feed(body);
+    return decoder.finish();
+}
+
+DocumentDecoder::DocumentDecoder(QByteArray contentType, qint64 expectedLength,
+                                 qsizetype sliceBytes)
+    : m_contentType(std::move(contentType))
+    , m_expectedLength(expectedLength)
+    , m_sliceBytes(std::max<qsizetype>(sliceBytes, 1)) {}
+
+void DocumentDecoder::feed(QByteArrayView bytes) {
+    const QByteArrayView arrived = bytes;
+    while (!bytes.isEmpty()) {
+        if (lastSliceIsWhole()) {
+            m_slices.append(QByteArray());
+            m_slices.back().reserve(m_sliceBytes);
+        }
+        QByteArray& last = m_slices.back();
+        const qsizetype taken = std::min(bytes.size(), m_sliceBytes - last.size());
+        last.append(bytes.first(taken));
+        bytes = bytes.sliced(taken);
+    }
+    took(arrived);
+}
+
+void DocumentDecoder::feedSlice(QByteArray bytes) {
+    if (bytes.size() != m_sliceBytes || !lastSliceIsWhole()) {
+        feed(QByteArrayView(bytes));
+        return;
+    }
+    m_slices.append(std::move(bytes));
+    took(m_slices.back());
+}
+
+bool DocumentDecoder::lastSliceIsWhole() const {
+    // A slice decoded was whole, even when it was let go.
+    return m_decodedSlices == m_slices.size() || m_slices.back().size() == m_sliceBytes;
+}
+
+void DocumentDecoder::took(QByteArrayView bytes) {
+    if (m_way == Way::Undecided && m_head.size() < metaSearchReach)
+        m_head.append(bytes.first(std::min(bytes.size(), metaSearchReach - m_head.size())));
+    decideOnceTheHeadIsIn(false);
+    if (m_way == Way::Undecided || m_way == Way::AtTheEnd)
+        return;
+    // A slice that is not whole may still grow.
+    while (m_decodedSlices < m_slices.size() && m_slices.at(m_decodedSlices).size() == m_sliceBytes)
+        decodeNextSlice();
+}
+
+QString DocumentDecoder::finish() {
+    decideOnceTheHeadIsIn(true);
+    if (m_way == Way::AtTheEnd) {
+        QByteArray body;
+        for (const QByteArray& slice : std::as_const(m_slices))
+            body.append(slice);
+        m_slices.clear();
+        return decodeWhole(m_encodingAtTheEnd, body);
+    }
+    while (m_decodedSlices < m_slices.size())
+        decodeNextSlice();
+    if (!m_carried.isEmpty())
+        decodePiece(std::exchange(m_carried, QByteArray()));
+    m_slices.clear();
+    m_text.truncate(m_length);
+    return std::exchange(m_text, QString());
+}
+
+void DocumentDecoder::decideOnceTheHeadIsIn(bool everythingIsIn) {
+    if (m_way != Way::Undecided || (m_head.size() < metaSearchReach && !everythingIsIn))
+        return;
+    const QByteArrayView head(m_head);
+    const auto declares = [this](const QByteArray& encoding) {
+        if (encoding == "UTF-8")
+            m_way = Way::Utf8;
+        else if (encoding == "UTF-16LE")
+            m_way = Way::Utf16LE;
+        else if (encoding == "UTF-16BE")
+            m_way = Way::Utf16BE;
+        else if (encoding == "windows-1252")
+            m_way = Way::Windows1252;
+        else if (encoding == "x-user-defined" || encoding == "replacement" ||
+                 (!encoding.isEmpty() && !platformName(encoding).isEmpty()))
+            m_way = Way::AtTheEnd;
+        m_encodingAtTheEnd = encoding;
+        return m_way != Way::Undecided;
+    };
     // A byte-order mark outranks every declaration; it is not part of the text.
-    if (body.startsWith("\xEF\xBB\xBF"))
-        return decodeSliced(body.sliced(3), QStringConverter::Utf8);
-    if (body.startsWith("\xFF\xFE"))
-        return decodeSliced(body.sliced(2), QStringConverter::Utf16LE);
-    if (body.startsWith("\xFE\xFF"))
-        return decodeSliced(body.sliced(2), QStringConverter::Utf16BE);
-
-    if (const QByteArray label = charsetOfContentType(contentType); !label.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(label, body))
-            return *text;
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        m_way = Way::Utf8;
+        m_byteOrderMark = 3;
+    } else if (head.startsWith("\xFF\xFE")) {
+        m_way = Way::Utf16LE;
+        m_byteOrderMark = 2;
+    } else if (head.startsWith("\xFE\xFF")) {
+        m_way = Way::Utf16BE;
+        m_byteOrderMark = 2;
+    } else if (!declares(encodingForLabel(charsetOfContentType(m_contentType))) &&
+               // An encoding's name is one of its own labels.
+               !declares(encodingOfFirstMeta(head))) {
+        m_way = Way::Utf8OrWindows1252;
     }
-
-    // An encoding's name is one of its own labels.
-    if (const QByteArray encoding = encodingOfFirstMeta(body); !encoding.isEmpty()) {
-        if (std::optional<QString> text = decodeAs(encoding, body))
-            return *text;
+    m_head = QByteArray();
+    if (m_expectedLength > 0 && m_way != Way::AtTheEnd) {
+        // Room for the whole text at once; where even the address space is refused, it grows
+        // as it is decoded.
+        try {
+            makeRoom(mostCharactersOf(qsizetype(m_expectedLength) - m_byteOrderMark));
+        } catch (const std::bad_alloc&) {
+        }
     }
+}
 
-    bool notUtf8 = false;
-    QString text = decodeSliced(body, QStringConverter::Utf8, &notUtf8);
-    if (!notUtf8)
-        return text;
-    text.clear(); // not held twice
-    return decodeWindows1252(body);
+void DocumentDecoder::decodeNextSlice() {
+    QByteArray& slice = m_slices[m_decodedSlices];
+    decodeSlice(slice);
+    ++m_decodedSlices;
+    // Only bytes that may still turn out not to be UTF-8 are needed again.
+    if (m_way != Way::Utf8OrWindows1252)
+        slice = QByteArray();
+}
+
+void DocumentDecoder::decodeSlice(QByteArrayView slice) {
+    const qsizetype passedOver = std::min(m_byteOrderMark, slice.size());
+    m_byteOrderMark -= passedOver;
+    QByteArrayView rest = slice.sliced(passedOver);
+    if (!m_carried.isEmpty()) {
+        const QByteArray joined =
+            m_carried + rest.first(std::min(rest.size(), kJoinedBytes)).toByteArray();
+        const qsizetype cut = cutBeforeASplitCharacter(joined);
+        if (!decodePiece(QByteArrayView(joined).first(cut)))
+            return;
+        if (rest.size() <= kJoinedBytes) {
+            m_carried = joined.sliced(cut);
+            return;
+        }
+        rest = rest.sliced(cut - m_carried.size());
+    }
+    const qsizetype cut = cutBeforeASplitCharacter(rest);
+    if (!decodePiece(rest.first(cut)))
+        return;
+    m_carried = rest.sliced(cut).toByteArray();
+}
+
+bool DocumentDecoder::decodePiece(QByteArrayView piece) {
+    makeRoom(mostCharactersOf(piece.size()));
+    QChar* const at = m_text.data() + m_length;
+    if (m_way == Way::Windows1252) {
+        m_length = decodeWindows1252(piece, at) - m_text.constData();
+        return true;
+    }
+    // The document's own byte-order mark was passed over already: one at the start of a piece
+    // is a character of the text like any other.
+    QStringDecoder decoder(m_way == Way::Utf16LE   ? QStringConverter::Utf16LE
+                           : m_way == Way::Utf16BE ? QStringConverter::Utf16BE
+                                                   : QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless |
+                               QStringConverter::Flag::ConvertInitialBom);
+    QChar* const end = decoder.appendToBuffer(at, piece);
+    if (m_way == Way::Utf8OrWindows1252 && decoder.hasError()) {
+        turnToWindows1252();
+        return false;
+    }
+    m_length = end - m_text.constData();
+    return true;
+}
+
+void DocumentDecoder::turnToWindows1252() {
+    // Everything so far, this slice too, once more over the same text.
+    m_way = Way::Windows1252;
+    m_length = 0;
+    m_carried.clear();
+    const qsizetype slices = std::min(m_decodedSlices + 1, m_slices.size());
+    for (qsizetype i = 0; i < slices; ++i)
+        decodePiece(m_slices.at(i));
+}
+
+void DocumentDecoder::makeRoom(qsizetype characters) {
+    if (characters <= m_text.size() - m_length)
+        return;
+    // Doubling keeps the copies few when the length was not known.
+    QString grown = textWithRoom(std::max(m_length + characters, 2 * m_text.size()));
+    adviseLargePages(grown.data(), grown.capacity() * qsizetype(sizeof(QChar)));
+    std::copy_n(m_text.constData(), m_length, grown.data());
+    m_text = std::move(grown);
+}
+
+qsizetype DocumentDecoder::mostCharactersOf(qsizetype bytes) const {
+    // No byte becomes more than one character, nor two bytes of UTF-16 more than one.
+    return m_way == Way::Utf16LE || m_way == Way::Utf16BE ? bytes / 2 + 1 : bytes;
+}
+
+qsizetype DocumentDecoder::cutBeforeASplitCharacter(QByteArrayView bytes) const {
+    switch (m_way) {
+    case Way::Utf8:
+    case Way::Utf8OrWindows1252:
+        return utf8Cut(bytes);
+    case Way::Utf16LE:
+        return utf16Cut(bytes, false);
+    case Way::Utf16BE:
+        return utf16Cut(bytes, true);
+    default:
+        return bytes.size();
+    }
 }
