@@ -1,3 +1,4 @@
+#include "logic/pagetuning.h"
 #include "support/testhttpserver.h"
 #include "transfer/inet.h"
 #include "transfer/pageload.h"
@@ -39,6 +40,8 @@ private slots:
     void cleanup() { m_server.reset(); }
 
     void aPageComesWithItsLinesTurnedAndItsLinks();
+    void aPageIsDecodedAsItsBytesCome_data();
+    void aPageIsDecodedAsItsBytesCome();
     void endsOnceWhereverItIsCancelled_data();
     void endsOnceWhereverItIsCancelled();
     void aJobThatGoesWhileItsWorkerRunsIsNeverHeardOf();
@@ -65,6 +68,47 @@ void TestPageLoad::aPageComesWithItsLinesTurnedAndItsLinks() {
     QCOMPARE(result.address.toString(), m_server->url("/new/index.html"));
     QVERIFY(!load.isRunning());
     QCOMPARE(m_server->requestCount("/new/index.html"), 1);
+}
+
+void TestPageLoad::aPageIsDecodedAsItsBytesCome_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<bool>("unannounced"); // no Content-Length: the text grows as it comes
+    QTest::addColumn<QString>("text");
+    const qsizetype slice = PageTuning::kDecodingSliceBytes;
+    const QByteArray run(slice - 1, 'a');
+    QTest::newRow("nothing") << QByteArray() << QByteArray("text/html") << false << QString();
+    QTest::newRow("characters across the ends of slices, no length")
+        << run + "\xE2\x82\xAC" + run + "\xC3\xA9" << QByteArray("text/html") << true
+        << QString(run) + "\u20AC" + run + "\u00E9";
+    QTest::newRow("UTF-16 from the header, a pair across a slice's end, no length")
+        << QByteArray(slice - 2, '\0') + QByteArray("\x3D\xD8\x00\xDE", 4)
+        << QByteArray("text/html; charset=utf-16le") << true
+        << QString(slice / 2 - 1, QChar(0)) + "\U0001F600";
+    QTest::newRow("an encoding decoded whole at the end")
+        << run + "\xC1" << QByteArray("text/html; charset=koi8-r") << false
+        << QString(run) + "\u0430";
+    QTest::newRow("not UTF-8 in the last slice: windows-1252 from the first")
+        << "\xC3\xA9" + run + "\xE9" << QByteArray("text/html") << false
+        << "\u00C3\u00A9" + QString(run) + "\u00E9";
+}
+
+void TestPageLoad::aPageIsDecodedAsItsBytesCome() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    QFETCH(bool, unannounced);
+    QFETCH(QString, text);
+    TestHttpServer::Response response = page(body);
+    response.headers = {{"Content-Type", contentType}};
+    response.unannounced = unannounced;
+    m_server->setResponse("/page.html", response);
+    Inet inet;
+    PageLoad load(&inet);
+    QSignalSpy finished(&load, &PageLoad::finished);
+    QVERIFY(load.start(m_server->url("/page.html")));
+    QVERIFY(finished.wait(20000));
+    QVERIFY(resultOf(finished).succeeded());
+    QVERIFY(resultOf(finished).text == text); // not QCOMPARE: megabytes would be printed
 }
 
 void TestPageLoad::endsOnceWhereverItIsCancelled_data() {

@@ -132,7 +132,7 @@ void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
     QFETCH(qint64, announced);
     QFETCH(qint64, sent);
     MemorySink sink(qint64(1) << 30, QString());
-    QVERIFY(!sink.begin(announced));
+    QVERIFY(!sink.begin(announced, QByteArray()));
     const QByteArray chunk(qsizetype(std::min(sent, qint64(1) << 20)), 'x');
     for (qint64 written = 0; written < sent; written += chunk.size())
         QVERIFY(!sink.write(chunk));

@@ -110,7 +110,8 @@ std::optional<TransferFailure> FileSink::refusal(const QString& path) {
     return std::nullopt;
 }
 
-std::optional<TransferFailure> FileSink::begin(qint64 /*announced*/) {
+std::optional<TransferFailure> FileSink::begin(qint64 /*announced*/,
+                                               const QByteArray& /*contentType*/) {
     // A sink may be handed a second answer to the same request: it starts afresh.
     discard();
     if (std::optional<TransferFailure> refused = refusal(m_path))
@@ -142,7 +143,7 @@ std::optional<TransferFailure> FileSink::write(QByteArrayView bytes) {
 
 std::optional<TransferFailure> FileSink::finish() {
     if (!m_file) {
-        if (std::optional<TransferFailure> refused = begin(-1))
+        if (std::optional<TransferFailure> refused = begin(-1, QByteArray()))
             return refused;
     }
     // The name may have changed hands while the document arrived.

@@ -39,7 +39,7 @@ public:
     // at the end, that file is kept and the download fails.
     void replaceOnly(const Target& agreed);
 
-    std::optional<TransferFailure> begin(qint64 announced) override;
+    std::optional<TransferFailure> begin(qint64 announced, const QByteArray& contentType) override;
     std::optional<TransferFailure> write(QByteArrayView bytes) override;
     std::optional<TransferFailure> finish() override;
     void discard() override;

@@ -389,7 +389,8 @@ bool Inet::takeHeaders() {
     transfer.sinceReport.start();
     // A packed length says nothing of the unpacked one the sink gets.
     const qint64 documentLength = transfer.decoder->isIdentity() ? transfer.announced : -1;
-    if (std::optional<TransferFailure> failure = transfer.sink->begin(documentLength)) {
+    if (std::optional<TransferFailure> failure =
+            transfer.sink->begin(documentLength, transfer.contentType)) {
         conclude(std::move(failure));
         return false;
     }

@@ -9,17 +9,13 @@
 #include <utility>
 
 MemorySink::MemorySink(qint64 limit, QString source)
-    : m_limit(qMax<qint64>(limit, 0))
-    , m_source(std::move(source)) {}
+    : m_limit(limit, std::move(source)) {}
 
-std::optional<TransferFailure> MemorySink::begin(qint64 announced) {
+std::optional<TransferFailure> MemorySink::begin(qint64 announced,
+                                                 const QByteArray& /*contentType*/) {
     m_document.clear();
-    if (announced > m_limit) {
-        return TransferFailure(
-            TransferFailure::Kind::TooLarge,
-            tr("%1 is %2 bytes long, more than the %3 bytes accepted.")
-                .arg(documentName(), QString::number(announced), QString::number(m_limit)));
-    }
+    if (std::optional<TransferFailure> refused = m_limit.refusesAnnounced(announced))
+        return refused;
     // The whole announced length is reserved, so the document comes without a copy. Memory
     // not yet written is only address space: a length a hostile server announces and never
     // sends costs nothing but that, and the limit bounds it. Where even that is refused, the
@@ -36,11 +32,9 @@ std::optional<TransferFailure> MemorySink::begin(qint64 announced) {
 }
 
 std::optional<TransferFailure> MemorySink::write(QByteArrayView bytes) {
-    if (bytes.size() > m_limit - m_document.size()) {
-        return TransferFailure(TransferFailure::Kind::TooLarge,
-                               tr("%1 is larger than the %2 bytes accepted.")
-                                   .arg(documentName(), QString::number(m_limit)));
-    }
+    if (std::optional<TransferFailure> refused =
+            m_limit.refusesMore(m_document.size(), bytes.size()))
+        return refused;
     const qsizetype needed = m_document.size() + bytes.size();
     if (needed > m_document.capacity() && needed > PageTuning::kLargestHeapBuffer)
         growInLargePages(needed);
@@ -53,8 +47,8 @@ void MemorySink::growInLargePages(qsizetype needed) {
     // it grows, and copied there by the toolkit it was written page by page, a fault every
     // 4 KB: for a page of 200 MiB, the window froze for 0.4 s. The new block is asked for large
     // pages before the document is copied into it. Doubling keeps the copies few.
-    const qsizetype capacity =
-        std::max(needed, qsizetype(std::min<qint64>(2 * qint64(m_document.capacity()), m_limit)));
+    const qsizetype capacity = std::max(
+        needed, qsizetype(std::min<qint64>(2 * qint64(m_document.capacity()), m_limit.most())));
     QByteArray grown;
     grown.reserve(capacity);
     adviseLargePages(grown.data(), grown.capacity());
@@ -72,8 +66,4 @@ void MemorySink::discard() {
 
 QByteArray MemorySink::takeDocument() {
     return std::exchange(m_document, QByteArray());
-}
-
-QString MemorySink::documentName() const {
-    return m_source.isEmpty() ? tr("The document") : tr("The document at %1").arg(m_source);
 }

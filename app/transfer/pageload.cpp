@@ -4,7 +4,7 @@
 #include "logic/fixcode.h"
 #include "logic/referencescanner.h"
 #include "transfer/inet.h"
-#include "transfer/memorysink.h"
+#include "transfer/textsink.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -14,15 +14,14 @@ using Kind = TransferFailure::Kind;
 
 namespace {
 
-// Runs on a worker: everything between the last byte and a page the window can show. The bytes
-// are the worker's own, and so is every string made from them.
-PageResult preparePage(QByteArray document, const QByteArray& contentType, const QUrl& address,
+// Runs on a worker once the text is decoded: everything between it and a page the window can
+// show. The text is the worker's own, and so is every string made from it.
+PageResult preparePage(QFuture<QString> decoded, const QUrl& address,
                        const std::shared_ptr<std::atomic<bool>>& abandoned) {
     PageResult page;
     page.address = address;
     try {
-        QString text = decodeDocument(document, contentType);
-        document = QByteArray(); // not held twice while the rest runs
+        QString text = decoded.takeResult();
         if (*abandoned)
             return page;
         // The line ends are turned where the text lies, in the room decoding left, and the
@@ -56,6 +55,7 @@ PageLoad::PageLoad(Inet* transfer, QObject* parent)
             emit progress(received, total);
     });
     connect(m_transfer, &Inet::finished, this, &PageLoad::transferEnded);
+    connect(&m_decoded, &QFutureWatcher<QString>::finished, this, &PageLoad::decodingEnded);
     connect(&m_work, &QFutureWatcher<PageResult>::finished, this, &PageLoad::workEnded);
 }
 
@@ -72,8 +72,8 @@ PageLoad::~PageLoad() {
 bool PageLoad::start(const QString& address) {
     if (m_running || !m_transfer || m_transfer->isFetching())
         return false;
-    auto sink = std::make_unique<MemorySink>(Inet::maxDocumentSize(), address.trimmed());
-    MemorySink* taken = sink.get();
+    auto sink = std::make_unique<TextSink>(Inet::maxDocumentSize(), address.trimmed());
+    TextSink* taken = sink.get();
     m_running = true;
     m_sink = taken;
     if (!m_transfer->start(address, std::move(sink))) {
@@ -99,7 +99,7 @@ void PageLoad::cancel() {
 }
 
 void PageLoad::transferEnded(const TransferResult& result) {
-    MemorySink* sink = std::exchange(m_sink, nullptr);
+    TextSink* sink = std::exchange(m_sink, nullptr);
     if (!sink)
         return;
     if (!result.succeeded()) {
@@ -110,8 +110,14 @@ void PageLoad::transferEnded(const TransferResult& result) {
         return;
     }
     m_abandoned = std::make_shared<std::atomic<bool>>(false);
-    m_work.setFuture(QtConcurrent::run(preparePage, sink->takeDocument(), result.contentType,
-                                       result.url, m_abandoned));
+    m_address = result.url;
+    m_decoded.setFuture(sink->text());
+}
+
+void PageLoad::decodingEnded() {
+    if (!m_running || m_sink || *m_abandoned || !m_decoded.isFinished())
+        return;
+    m_work.setFuture(QtConcurrent::run(preparePage, m_decoded.future(), m_address, m_abandoned));
 }
 
 void PageLoad::workEnded() {

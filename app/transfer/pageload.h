@@ -16,7 +16,7 @@
 #include <optional>
 
 class Inet;
-class MemorySink;
+class TextSink;
 
 // A page as a window shows it: its text with every line feed turned into a carriage return and
 // line feed, and the links found in that text.
@@ -31,8 +31,9 @@ Q_DECLARE_METATYPE(PageResult)
 
 // Fetching a page for a window, as one job: start() returns at once, progress() follows the
 // bytes, and exactly one finished() tells how it ended. The bytes come through the window's
-// transfer component into memory; decoding them, turning the line ends and searching the links
-// run on worker threads, so that the window's thread only ever waits for events. cancel() ends
+// transfer component and are decoded on workers as they come (TextSink); turning the line ends
+// and searching the links run on a worker too, so that the window's thread only ever waits for
+// events. cancel() ends
 // the job wherever it is, with finished() (Kind::Cancelled) before it returns; work already
 // running on a worker finishes on its own copy and its result goes nowhere.
 class PageLoad : public QObject {
@@ -53,12 +54,15 @@ signals:
 
 private:
     void transferEnded(const TransferResult& result);
+    void decodingEnded();
     void workEnded();
     void end(PageResult result);
 
     QPointer<Inet> m_transfer;
     bool m_running = false;
-    MemorySink* m_sink = nullptr; // while the bytes come; the transfer component owns it
+    TextSink* m_sink = nullptr;        // while the bytes come; the transfer component owns it
+    QUrl m_address;                    // where the page came from, once it has
+    QFutureWatcher<QString> m_decoded; // the text, decoded on workers as the bytes came
     QFutureWatcher<PageResult> m_work;
     // Set when the job is cancelled or goes; the worker looks at it between its steps.
     std::shared_ptr<std::atomic<bool>> m_abandoned;

@@ -2,6 +2,7 @@
 
 #include "transfer/transferfailure.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -20,8 +21,10 @@ public:
     virtual ~TransferSink();
 
     // The server is sending the document itself (final hop, status below 400); announced is its
-    // Content-Length, or -1. A failure ends the transfer.
-    virtual std::optional<TransferFailure> begin(qint64 announced) = 0;
+    // Content-Length, or -1, and contentType its Content-Type header, perhaps empty. A failure
+    // ends the transfer.
+    virtual std::optional<TransferFailure> begin(qint64 announced,
+                                                 const QByteArray& contentType) = 0;
     virtual std::optional<TransferFailure> write(QByteArrayView bytes) = 0;
     // The whole document has arrived and checked complete: make it final.
     virtual std::optional<TransferFailure> finish() = 0;
