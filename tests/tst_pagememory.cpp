@@ -1,5 +1,6 @@
 #include "logic/pagememory.h"
 #include "transfer/memorysink.h"
+#include "transfer/textsink.h"
 
 #include <QFile>
 #include <QTest>
@@ -84,9 +85,9 @@ void TestPageMemory::theHeapKeepsAStretchBackedInLargePages() {
     void* volatile buffer = std::malloc(size_t(8) << 20);
     const auto inside = reinterpret_cast<quintptr>(buffer) + (4 << 20);
     std::free(buffer);
-    QVERIFY(mappingHolding(inside).largePagesAsked);
-    QVERIFY2(mappingHolding(inside).size >= qsizetype(64) << 20,
-             qPrintable(QString::number(mappingHolding(inside).size)));
+    const Mapping mapping = mappingHolding(inside);
+    QVERIFY(mapping.largePagesAsked);
+    QVERIFY2(mapping.size >= qsizetype(64) << 20, qPrintable(QString::number(mapping.size)));
     QTRY_VERIFY_WITH_TIMEOUT(mappingHolding(inside).largePageBytes >= qsizetype(64) << 20, 10000);
 }
 
@@ -127,21 +128,37 @@ void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages_data() {
 
 void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
     // A page bigger than the heap keeps comes into memory mapped for it alone, reserved whole or
-    // grown as it comes; the bytes are written there for the first time. What a hostile server
-    // announces and never sends is never written, and so never held.
+    // grown as it comes, its bytes and its text alike; they are written there for the first time.
+    // What a hostile server announces and never sends is never written, and so never held.
     QFETCH(qint64, announced);
     QFETCH(qint64, sent);
-    MemorySink sink(qint64(1) << 30, QString());
-    QVERIFY(!sink.begin(announced, QByteArray()));
     const QByteArray chunk(qsizetype(std::min(sent, qint64(1) << 20)), 'x');
-    for (qint64 written = 0; written < sent; written += chunk.size())
-        QVERIFY(!sink.write(chunk));
-    const QByteArray page = sink.takeDocument();
-    const Mapping mapping = mappingHolding(reinterpret_cast<quintptr>(page.constData()) +
-                                           quintptr(std::max(announced, sent) / 2));
-    QVERIFY(mapping.largePagesAsked);
-    QVERIFY2(mapping.residentBytes <= sent + (qsizetype(4) << 20),
-             qPrintable(QString::number(mapping.residentBytes)));
+    const auto send = [&](TransferSink& sink) {
+        QVERIFY(!sink.begin(announced, QByteArray()));
+        for (qint64 written = 0; written < sent; written += chunk.size())
+            QVERIFY(!sink.write(chunk));
+        QVERIFY(!sink.finish());
+    };
+    const auto check = [](const void* start, qint64 reserved, qint64 written) {
+        const Mapping mapping =
+            mappingHolding(reinterpret_cast<quintptr>(start) + quintptr(reserved / 2));
+        QVERIFY(mapping.largePagesAsked);
+        QVERIFY2(mapping.residentBytes <= written + (qsizetype(4) << 20),
+                 qPrintable(QString::number(mapping.residentBytes)));
+    };
+    MemorySink bytes(qint64(1) << 30, QString());
+    send(bytes);
+    if (QTest::currentTestFailed())
+        return;
+    const QByteArray page = bytes.takeDocument();
+    check(page.constData(), std::max(announced, sent), sent);
+
+    TextSink text(qint64(1) << 30, QString());
+    send(text);
+    if (QTest::currentTestFailed())
+        return;
+    const QString decoded = text.text().takeResult(); // each byte a character of two
+    check(decoded.constData(), 2 * std::max(announced, sent), 2 * sent);
 }
 
 QTEST_GUILESS_MAIN(TestPageMemory)

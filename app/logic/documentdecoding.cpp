@@ -190,8 +190,8 @@ QByteArray platformName(const QByteArray& encoding) {
     return {};
 }
 
-// The encodings decoded whole, at the end: those only the platform's converters know, and two
-// the web defines by rules of its own.
+// The encodings decoded whole, at the end: two the web defines by rules of its own, and those
+// only the platform's converters know, by the name they know them by (platformName).
 QString decodeWhole(const QByteArray& encoding, QByteArrayView bytes) {
     if (encoding == "x-user-defined")
         return decodeUserDefined(bytes);
@@ -199,7 +199,7 @@ QString decodeWhole(const QByteArray& encoding, QByteArrayView bytes) {
     // character, as in browsers.
     if (encoding == "replacement")
         return bytes.isEmpty() ? QString() : QString(QChar::ReplacementCharacter);
-    QStringDecoder decoder(platformName(encoding).constData(), QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(encoding.constData(), QStringConverter::Flag::Stateless);
     return decoder(bytes);
 }
 
@@ -306,18 +306,23 @@ void DocumentDecoder::decideOnceTheHeadIsIn(bool everythingIsIn) {
         return;
     const QByteArrayView head(m_head);
     const auto declares = [this](const QByteArray& encoding) {
-        if (encoding == "UTF-8")
+        if (encoding == "UTF-8") {
             m_way = Way::Utf8;
-        else if (encoding == "UTF-16LE")
+        } else if (encoding == "UTF-16LE") {
             m_way = Way::Utf16LE;
-        else if (encoding == "UTF-16BE")
+        } else if (encoding == "UTF-16BE") {
             m_way = Way::Utf16BE;
-        else if (encoding == "windows-1252")
+        } else if (encoding == "windows-1252") {
             m_way = Way::Windows1252;
-        else if (encoding == "x-user-defined" || encoding == "replacement" ||
-                 (!encoding.isEmpty() && !platformName(encoding).isEmpty()))
+        } else if (encoding == "x-user-defined" || encoding == "replacement") {
             m_way = Way::AtTheEnd;
-        m_encodingAtTheEnd = encoding;
+            m_encodingAtTheEnd = encoding;
+        } else if (!encoding.isEmpty()) {
+            if (QByteArray name = platformName(encoding); !name.isEmpty()) {
+                m_way = Way::AtTheEnd;
+                m_encodingAtTheEnd = std::move(name);
+            }
+        }
         return m_way != Way::Undecided;
     };
     // A byte-order mark outranks every declaration; it is not part of the text.

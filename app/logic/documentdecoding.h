@@ -60,7 +60,7 @@ private:
     qsizetype m_sliceBytes;
     QByteArray m_head; // the first bytes, as far as a meta is searched
     Way m_way = Way::Undecided;
-    QByteArray m_encodingAtTheEnd;
+    QByteArray m_encodingAtTheEnd; // as decodeWhole takes it
     qsizetype m_byteOrderMark = 0; // bytes of it not yet passed over
     QList<QByteArray> m_slices;    // all but the last whole; decoded ones let go when declared
     qsizetype m_decodedSlices = 0;
