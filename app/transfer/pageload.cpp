@@ -117,12 +117,14 @@ void PageLoad::transferEnded(const TransferResult& result) {
 void PageLoad::decodingEnded() {
     if (!m_running || m_sink || *m_abandoned || !m_decoded.isFinished())
         return;
+    m_preparing = m_abandoned;
     m_work.setFuture(QtConcurrent::run(preparePage, m_decoded.future(), m_address, m_abandoned));
 }
 
 void PageLoad::workEnded() {
-    // A worker of a cancelled job may still report; only the running job's counts.
-    if (!m_running || m_sink || *m_abandoned || !m_work.isFinished())
+    // A worker of a cancelled job may still report, even once the next job's bytes are in; only
+    // the running job's own worker counts.
+    if (!m_running || m_sink || m_preparing != m_abandoned || *m_abandoned || !m_work.isFinished())
         return;
     end(m_work.future().takeResult());
 }

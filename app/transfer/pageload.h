@@ -64,6 +64,8 @@ private:
     QUrl m_address;                    // where the page came from, once it has
     QFutureWatcher<QString> m_decoded; // the text, decoded on workers as the bytes came
     QFutureWatcher<PageResult> m_work;
-    // Set when the job is cancelled or goes; the worker looks at it between its steps.
+    // Set when the job is cancelled or goes; the worker looks at it between its steps. Each page
+    // that comes whole has its own, which names its job.
     std::shared_ptr<std::atomic<bool>> m_abandoned;
+    std::shared_ptr<std::atomic<bool>> m_preparing; // the job the worker prepares a page for
 };

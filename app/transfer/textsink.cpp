@@ -3,8 +3,8 @@
 #include "logic/documentdecoding.h"
 #include "logic/pagetuning.h"
 
+#include <QFutureInterface>
 #include <QMutex>
-#include <QPromise>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -23,10 +23,23 @@ constexpr qsizetype kSliceBytes = PageTuning::kDecodingSliceBytes;
 // finishes the text. Chaining QFuture continuations instead crashed the toolkit's version that
 // the program is built against, now and then, when a continuation was attached as its parent
 // finished.
+//
+// The text is promised through the future's own interface rather than a QPromise: a QPromise
+// that goes after its result was taken finds the future looking unfinished (taking the result
+// resets it) and cancels it, and whoever watches hears the text end a second time, with no text.
+// Here the decoding itself knows whether it told the end.
 struct TextSink::Decoding {
     Decoding(QByteArray contentType, qint64 length)
         : decoder(std::move(contentType), length) {
-        text.start();
+        text.reportStarted();
+    }
+
+    ~Decoding() {
+        // A discarded or abandoned text ends cancelled, so that nobody waits for it.
+        if (told)
+            return;
+        text.reportCanceled();
+        text.reportFinished();
     }
 
     void handOver(QByteArray slice, bool last) {
@@ -67,16 +80,18 @@ struct TextSink::Decoding {
         try {
             if (outOfMemory)
                 throw std::bad_alloc();
-            text.addResult(decoder.finish());
+            text.reportAndMoveResult(decoder.finish());
         } catch (const std::bad_alloc&) {
-            text.setException(std::current_exception());
+            text.reportException(std::current_exception());
         }
-        text.finish();
+        told = true;
+        text.reportFinished();
     }
 
     std::weak_ptr<Decoding> self;
     std::atomic<bool> discarded = false;
-    QPromise<QString> text; // cancelled when the decoding goes unfinished
+    QFutureInterface<QString> text;
+    bool told = false; // the worker's, until the decoding goes
 
     QMutex mutex;
     std::deque<QByteArray> queued;
