@@ -163,22 +163,19 @@ int main(int argc, char** argv) {
         secondsOf([&] { return bareSocket(server.port(), "/utf8", size); }, size, rounds);
     const double qt =
         secondsOf([&] { return plainReply(manager, server.url("/utf8")); }, size, rounds);
-    const double bytes = secondsOf(
-        [&] { return qint64(fetchBytes(inet, server.url("/utf8")).size()); }, size, rounds);
+    const auto utf8Bytes = [&] { return qint64(fetchBytes(inet, server.url("/utf8")).size()); };
+    const auto utf8Text = [&] { return fetchText(inet, server.url("/utf8")); };
+    const double bytes = secondsOf(utf8Bytes, size, rounds);
     const qint64 utf8Characters = QString::fromUtf8(utf8).size();
-    const double text =
-        secondsOf([&] { return fetchText(inet, server.url("/utf8")); }, utf8Characters, rounds);
+    const double text = secondsOf(utf8Text, utf8Characters, rounds);
     const double fallback =
         secondsOf([&] { return fetchText(inet, server.url("/legacy")); }, legacy.size(), rounds);
     // The same two in turns, a round of each after the other: whatever else the machine does
     // meanwhile falls on both alike, which phases a few seconds apart do not share.
     std::vector<double> textToBytes;
     for (int i = 0; i < rounds; ++i) {
-        const double roundBytes = secondsOf(
-            [&] { return qint64(fetchBytes(inet, server.url("/utf8")).size()); }, size, 1);
-        const double roundText =
-            secondsOf([&] { return fetchText(inet, server.url("/utf8")); }, utf8Characters, 1);
-        textToBytes.push_back(roundText / roundBytes);
+        const double roundBytes = secondsOf(utf8Bytes, size, 1);
+        textToBytes.push_back(secondsOf(utf8Text, utf8Characters, 1) / roundBytes);
     }
     PageLoad load(&inet);
     const qint64 shownCharacters = utf8Characters + utf8.count('\n');
