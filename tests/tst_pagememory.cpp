@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -133,32 +135,24 @@ void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
     QFETCH(qint64, announced);
     QFETCH(qint64, sent);
     const QByteArray chunk(qsizetype(std::min(sent, qint64(1) << 20)), 'x');
-    const auto send = [&](TransferSink& sink) {
-        QVERIFY(!sink.begin(announced, QByteArray()));
-        for (qint64 written = 0; written < sent; written += chunk.size())
-            QVERIFY(!sink.write(chunk));
-        QVERIFY(!sink.finish());
-    };
-    const auto check = [](const void* start, qint64 reserved, qint64 written) {
-        const Mapping mapping =
-            mappingHolding(reinterpret_cast<quintptr>(start) + quintptr(reserved / 2));
-        QVERIFY(mapping.largePagesAsked);
-        QVERIFY2(mapping.residentBytes <= written + (qsizetype(4) << 20),
-                 qPrintable(QString::number(mapping.residentBytes)));
-    };
     MemorySink bytes(qint64(1) << 30, QString());
-    send(bytes);
-    if (QTest::currentTestFailed())
-        return;
-    const QByteArray page = bytes.takeDocument();
-    check(page.constData(), std::max(announced, sent), sent);
-
     TextSink text(qint64(1) << 30, QString());
-    send(text);
-    if (QTest::currentTestFailed())
-        return;
-    const QString decoded = text.text().takeResult(); // each byte a character of two
-    check(decoded.constData(), 2 * std::max(announced, sent), 2 * sent);
+    for (TransferSink* sink : std::initializer_list<TransferSink*>{&bytes, &text}) {
+        QVERIFY(!sink->begin(announced, QByteArray()));
+        for (qint64 written = 0; written < sent; written += chunk.size())
+            QVERIFY(!sink->write(chunk));
+        QVERIFY(!sink->finish());
+    }
+    const QByteArray page = bytes.takeDocument();
+    const QString decoded = text.text().takeResult(); // each byte a character of two bytes
+    for (const auto& [start, width] : {std::pair<const void*, qint64>(page.constData(), 1),
+                                       std::pair<const void*, qint64>(decoded.constData(), 2)}) {
+        const Mapping mapping = mappingHolding(reinterpret_cast<quintptr>(start) +
+                                               quintptr(width * std::max(announced, sent) / 2));
+        QVERIFY(mapping.largePagesAsked);
+        QVERIFY2(mapping.residentBytes <= width * sent + (qsizetype(4) << 20),
+                 qPrintable(QString::number(mapping.residentBytes)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPageMemory)
