@@ -133,9 +133,10 @@ void report(const char* what, double seconds, double baseline, qint64 bytes) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    // Memory set up as the program sets it up: a page's buffers come from what the heap keeps.
+    // Memory set up as the program sets it up, before any thread: a page's buffers come from
+    // what the heap keeps.
     reuseFreedPageMemory();
+    QCoreApplication app(argc, argv);
     const qint64 megabytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 50;
     const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 5;
     const qint64 size = megabytes * 1024 * 1024;

@@ -68,6 +68,7 @@ private slots:
     void initTestCase();
     void theHeapKeepsAStretchBackedInLargePages();
     void aFreedPageBufferIsReusedWithoutFaults();
+    void aPagesTextIsKeptForTheNextPage();
     void aBufferBeyondTheHeapIsAskedForLargePages();
     void aPageBeyondTheHeapIsAskedForLargePages_data();
     void aPageBeyondTheHeapIsAskedForLargePages();
@@ -77,7 +78,6 @@ void TestPageMemory::initTestCase() {
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("the address sanitizer brings its own allocator, which keeps freed memory apart");
 #endif
-    reuseFreedPageMemory();
 }
 
 void TestPageMemory::theHeapKeepsAStretchBackedInLargePages() {
@@ -110,6 +110,25 @@ void TestPageMemory::aFreedPageBufferIsReusedWithoutFaults() {
         if (page == 1)
             QVERIFY2(faults < 64, qPrintable(QString::number(faults)));
     }
+}
+
+void TestPageMemory::aPagesTextIsKeptForTheNextPage() {
+    // The text of a 56 MiB page, more than the stretch the heap keeps from the start and more
+    // than it serves buffers of, is made there all the same: freed, it stays in memory, written
+    // already, for the next page's text.
+    constexpr qint64 kPage = qint64(56) << 20;
+    const QByteArray chunk(qsizetype(1) << 20, 'x');
+    TextSink sink(qint64(1) << 30, QString());
+    QVERIFY(!sink.begin(kPage, QByteArray()));
+    for (qint64 written = 0; written < kPage; written += chunk.size())
+        QVERIFY(!sink.write(chunk));
+    QVERIFY(!sink.finish());
+    QString text = sink.text().takeResult();
+    QCOMPARE(text.size(), kPage);
+    const auto middle = reinterpret_cast<quintptr>(text.constData() + kPage / 2);
+    text = QString();
+    const qsizetype kept = mappingHolding(middle).residentBytes;
+    QVERIFY2(kept >= 2 * kPage, qPrintable(QString::number(kept)));
 }
 
 void TestPageMemory::aBufferBeyondTheHeapIsAskedForLargePages() {
@@ -155,5 +174,12 @@ void TestPageMemory::aPageBeyondTheHeapIsAskedForLargePages() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestPageMemory)
+// Memory is set up first thing, as the program does: a thread that took memory before, such
+// as the test's own watchdog, would have a heap of its own, which serves big buffers afresh.
+int main(int argc, char** argv) {
+    reuseFreedPageMemory();
+    QCoreApplication app(argc, argv);
+    TestPageMemory test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_pagememory.moc"

@@ -2,6 +2,7 @@
 
 #include "logic/largepages.h"
 #include "logic/metaprescan.h"
+#include "logic/pagememory.h"
 #include "logic/pagetuning.h"
 
 #include <QHash>
@@ -113,7 +114,9 @@ bool isAsciiSpace(char c) {
 // A text of the given length with room for the CR LF line ends the shown text gets (FixCode),
 // which then go in where the text lies.
 QString textWithRoom(qsizetype length) {
-    QString text(length + length / PageTuning::kLineEndRoomDivisor, Qt::Uninitialized);
+    const qsizetype capacity = length + length / PageTuning::kLineEndRoomDivisor;
+    const BigBufferFromTheHeap kept(capacity * qsizetype(sizeof(QChar)));
+    QString text(capacity, Qt::Uninitialized);
     text.truncate(length);
     return text;
 }

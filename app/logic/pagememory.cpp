@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <thread>
 #endif
 
@@ -47,7 +48,7 @@ void growHeapInLargePages() {
     constexpr int kDefaultTopPad = 128 << 10;
     const auto before = reinterpret_cast<quintptr>(sbrk(0));
     // Freed, the stretch stays below the amount the heap keeps, so it is not handed back.
-    mallopt(M_TOP_PAD, int(PageTuning::kFreedMemoryKept - 4 * kFirstRequest));
+    mallopt(M_TOP_PAD, int(PageTuning::kHeapGrownAtStart - 4 * kFirstRequest));
     // volatile: the compiler would otherwise drop a request whose memory is never used.
     void* volatile first = std::malloc(size_t(kFirstRequest));
     mallopt(M_TOP_PAD, kDefaultTopPad);
@@ -57,9 +58,42 @@ void growHeapInLargePages() {
     std::free(first);
     backInTheBackground(stretch, qsizetype(after - before));
 }
+
+// The C library's own limit on the buffers it maps afresh, put back after a big buffer was
+// taken from the heap.
+constexpr int kDefaultMappedBuffers = 65536;
+
+// One big buffer at a time is taken from the heap: the setting is the whole program's.
+std::mutex& bigBufferFromTheHeapMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 #endif
 
 } // namespace
+
+BigBufferFromTheHeap::BigBufferFromTheHeap(qsizetype bytes) {
+#ifdef __GLIBC__
+    if (bytes <= PageTuning::kLargestHeapBuffer || bytes > PageTuning::kLargestKeptText)
+        return;
+    bigBufferFromTheHeapMutex().lock();
+    // Nothing is mapped afresh meanwhile: a buffer another thread asks for meanwhile comes from
+    // the heap as well, which costs it nothing.
+    mallopt(M_MMAP_MAX, 0);
+    m_taking = true;
+#else
+    Q_UNUSED(bytes);
+#endif
+}
+
+BigBufferFromTheHeap::~BigBufferFromTheHeap() {
+#ifdef __GLIBC__
+    if (!m_taking)
+        return;
+    mallopt(M_MMAP_MAX, kDefaultMappedBuffers);
+    bigBufferFromTheHeapMutex().unlock();
+#endif
+}
 
 void reuseFreedPageMemory() {
 #ifdef __GLIBC__

@@ -26,17 +26,30 @@ inline constexpr qsizetype kLineEndRoomDivisor = 8;
 inline constexpr qsizetype kLinksPerBatch = qsizetype(1) << 20;
 inline constexpr qsizetype kLinkCharactersPerBatch = qsizetype(8) << 20;
 
-// Buffers up to this size come from the heap, which keeps up to kFreedMemoryKept it has freed
-// for the next page, already written: a fresh buffer costs a page fault every 4 KB, which took
-// about a third of the road from Enter to the link list. The heap is grown by about that much
-// at the start, asked for large pages and backed on a worker, so even the first page's buffers
-// cost few faults and no wait for fresh memory.
-// Bigger buffers are mapped afresh and asked for large pages. 32 MiB is the largest threshold
-// the C library accepts; with less than 128 MiB kept, what a 12 MB page frees went back and had
-// to be cleared again. Measured by bench_fetchroad (its page faults too) and, for the peak,
-// bench_bigpage.
+// Buffers up to this size come from the heap, which keeps what it has freed for the next page,
+// already written: a fresh buffer costs a page fault every 4 KB, which took about a third of
+// the road from Enter to the link list. The heap is grown by kHeapGrownAtStart at the start,
+// asked for large pages and backed on a worker, so even the first page's buffers cost few
+// faults and no wait for fresh memory. Bigger buffers are mapped afresh and asked for large
+// pages. 32 MiB is the largest threshold the C library accepts. Measured by bench_fetchroad
+// (its page faults too) and, for the peak, bench_bigpage.
 inline constexpr qsizetype kLargestHeapBuffer = qsizetype(32) << 20;
-inline constexpr qsizetype kFreedMemoryKept = qsizetype(128) << 20;
+// The stretch the heap is grown by at the start. With less than 128 MiB kept, what a 12 MB page
+// frees went back and had to be cleared again.
+inline constexpr qsizetype kHeapGrownAtStart = qsizetype(128) << 20;
+
+// A page's text, its biggest buffer, comes from the heap up to this many bytes (a page of up
+// to about 57 MB), beyond kLargestHeapBuffer: mapped afresh, the system cleared it anew for
+// every page, on the worker decoding it while the bytes came, and a 50 MB page took 1.3 to 1.9
+// times as long as text as it took as bytes; from the heap, the next page finds it written.
+// Measured by bench_fetch (text against bytes) and bench_fetchroad.
+inline constexpr qsizetype kLargestKeptText = qsizetype(128) << 20;
+
+// The heap gives back what it has freed at its end beyond this: room for the largest text kept
+// and the slices of bytes it was decoded from, freed together when the next page comes. The
+// catch: after a big page the program may hold that much more memory than it uses. Measured
+// by bench_fetch and, for the peak, bench_bigpage.
+inline constexpr qsizetype kFreedMemoryKept = qsizetype(256) << 20;
 
 // A text goes into the source box's editor in slices of about this many characters, converted
 // to UTF-8 one slice at a time on a worker: the UTF-8 copy is never held whole beside the text.
