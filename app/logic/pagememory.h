@@ -8,8 +8,8 @@
 // clears every page of it again at the first touch; for a page of 12 MB that clearing took
 // about a third of the time from Enter to the link list. Called once at the start, this takes
 // buffers of up to 32 MiB from the heap instead and keeps what it frees there for the next page,
-// up to kFreedMemoryKept. A bigger buffer (but a page's text, BigBufferFromTheHeap), and
-// whatever the heap frees beyond that, goes back as before.
+// up to kFreedMemoryKept. A bigger buffer, but for a page's text (BigBufferFromTheHeap), and
+// whatever the heap frees beyond that, go back as before.
 //
 // Clearing a page of memory costs a fault every 4 KB, each far dearer than writing the memory
 // (on the virtual machines we measure on, about 11 microseconds): the first page after start,
@@ -25,8 +25,8 @@ void reuseFreedPageMemory();
 
 // While one lives, a buffer of the given size is taken from the heap even beyond
 // kLargestHeapBuffer, up to kLargestKeptText: freed, it stays there, written already, for the
-// next page's text. A page's text is made so: mapped afresh, it was cleared by the system for every
-// page. One thread at a time takes a buffer so; another waits.
+// next page's text. A page's text is made so: mapped afresh, it was cleared by the system for
+// every page. One thread at a time takes a buffer so; another waits.
 class BigBufferFromTheHeap {
 public:
     explicit BigBufferFromTheHeap(qsizetype bytes);
